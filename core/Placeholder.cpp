@@ -1,0 +1,2 @@
+// Placeholder until the core lands.
+namespace core {}

@@ -1,0 +1,2 @@
+// Placeholder until the test doubles land.
+namespace platform::testing {}

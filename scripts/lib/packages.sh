@@ -1,0 +1,40 @@
+# Debian packages the project needs. Sourced by scripts/run and scripts/test.
+# shellcheck shell=bash
+
+# To build and run the program.
+BUILD_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libx11-dev libxtst-dev libxkbcommon-dev libevdev-dev
+)
+
+# Further, to run the whole test suite: a virtual X server and X clients for real key delivery,
+# and qemu with busybox to boot a stock Debian kernel for the kernel-level input tests.
+TEST_PACKAGES=(
+  libgtest-dev
+  xvfb xauth x11-utils xdotool
+  qemu-system-x86 busybox-static cpio
+)
+
+# Installs whatever of the given packages is missing: directly as root, through sudo otherwise.
+# When neither can install, prints the exact command and stops.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  local install=(apt-get install -y --no-install-recommends "${missing[@]}")
+  echo "Installing missing packages: ${missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive "${install[@]}" && return 0
+  elif command -v sudo >/dev/null 2>&1; then
+    local sudo=(sudo)
+    [ -t 0 ] || sudo=(sudo -n)
+    "${sudo[@]}" apt-get update -qq && "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}" && return 0
+  fi
+  echo "Could not install the packages this project needs. Run this, then try again:" >&2
+  echo "  sudo apt-get update && sudo ${install[*]}" >&2
+  exit 1
+}

@@ -1,0 +1,2 @@
+// Placeholder until the shell lands.
+namespace shell {}

@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::fputs("zibtvremote: the main window is not built yet.\n", stderr);
+  return 0;
+}
