@@ -2,6 +2,7 @@
 // focus, and the XTest key output pressing keys into it.
 #include <gtest/gtest.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <unistd.h>
@@ -148,6 +149,58 @@ TEST_F(XTestDelivery, KeyCodesFollowTheServersCurrentKeymap) {
   ASSERT_TRUE(key);
   EXPECT_EQ(key->keyCode, qKey);
   EXPECT_EQ(key->keysym, XK_z);
+}
+
+TEST_F(XTestDelivery, ModifierMissingFromTheKeymapIsLeftOut) {
+  Display* display = window_->Connection();
+  // Every key that gives Super_L on some level (evdev keymaps have a second, hidden one).
+  int minCode = 0, maxCode = 0, perCode = 0;
+  XDisplayKeycodes(display, &minCode, &maxCode);
+  KeySym* map =
+      XGetKeyboardMapping(display, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+  std::vector<KeySym> nothing(static_cast<size_t>(perCode), NoSymbol);
+  for (int code = minCode; code <= maxCode; ++code)
+    for (int i = 0; i < perCode; ++i)
+      if (map[(code - minCode) * perCode + i] == XK_Super_L)
+        XChangeKeyboardMapping(display, code, perCode, nothing.data(), 1);
+  XFree(map);
+  XSync(display, False);
+
+  const int code = output_->KeyCodeFor('x');
+  output_->Press({'x', code, true, false, false, true});
+  const auto keys = Receive(4);
+  ASSERT_EQ(keys.size(), 4u);
+  EXPECT_EQ(keys[0].baseKeysym, XK_Shift_L);
+  EXPECT_EQ(keys[1].keysym, XK_X);
+  EXPECT_EQ(keys[3].baseKeysym, XK_Shift_L);
+  EXPECT_FALSE(keys[3].press);
+  EXPECT_FALSE(window_->NextKey(kQuietWait));
+  EXPECT_FALSE(window_->AnyKeyDown());
+}
+
+TEST_F(XTestDelivery, KeyCodesFollowTheActiveLayoutGroup) {
+  const std::string setxkbmap = zib_testing::FindProgram("setxkbmap");
+  if (setxkbmap.empty())
+    GTEST_SKIP() << "setxkbmap is not installed (Debian package x11-xkb-utils)";
+  const std::string command = setxkbmap + " -display " + server_->Display() + " -layout us,ru";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  Display* display = window_->Connection();
+  const int aKey = static_cast<int>(XKeysymToKeycode(display, XK_a));
+
+  XkbLockGroup(display, XkbUseCoreKbd, 1);
+  XSync(display, False);
+  EXPECT_EQ(output_->KeyCodeFor('a'), kNoKeyCode) << "no key types a Latin a in the second group";
+  const int ef = output_->KeyCodeFor(0x444);
+  EXPECT_EQ(ef, aKey);
+  output_->Press({0x444, ef, false, false, false, false});
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keysym, XK_Cyrillic_ef);
+
+  XkbLockGroup(display, XkbUseCoreKbd, 0);
+  XSync(display, False);
+  EXPECT_EQ(output_->KeyCodeFor('a'), aKey);
+  EXPECT_EQ(output_->KeyCodeFor(0x444), kNoKeyCode);
 }
 
 TEST_F(XTestDelivery, SystemOutputUsesXTestWhenThereIsADisplay) {
