@@ -98,6 +98,10 @@ TEST_F(PrefsSaveSafety, KilledSaveLeavesTheOldOrTheNewFileNeverAPartialOne) {
       {0, 0, true},      {0, 0, false},      {0, 2000, false},        {0, 20000, false},
       {0, 60000, false}, {0, 150000, false},
   };
+  // The child inherits this store: the old file's entries and the new ones.
+  PlaceFile(kOldFile);
+  Init();
+  AddNewEntries();
   for (const auto& at : instants) {
     const std::string what = "pass " + std::to_string(at.pass) + " delay " +
                              std::to_string(at.delayMicros) + (at.afterSave ? " after save" : "");
@@ -109,10 +113,6 @@ TEST_F(PrefsSaveSafety, KilledSaveLeavesTheOldOrTheNewFileNeverAPartialOne) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      ReleaseModuleState();
-      InitModuleState();
-      Init();
-      AddNewEntries();
       WriteByte(fromChild[1], 'R');  // ready to save
       char go;
       if (!ReadByte(toChild[0], go)) ::_exit(2);
