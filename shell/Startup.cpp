@@ -15,16 +15,13 @@ namespace shell {
 void InitModuleState() {
   // The classes need no registration at run time; what remains is the settings store's two
   // lists, items before names.
-  BrioEasyPrefs::CreatePrefItems();
-  BrioEasyPrefs::CreatePrefNames();
+  BrioEasyPrefs::InitModuleState();
 }
 
 void ReleaseModuleState() {
   FileTypes::Release();
   MenuBar1::ReleaseInstance();
-  BrioEasyPrefs::ReleasePrefFile();
-  BrioEasyPrefs::ReleasePrefItems();
-  BrioEasyPrefs::ReleasePrefNames();
+  BrioEasyPrefs::ReleaseModuleState();  // its file, then its item list, then its name list
 }
 
 void InitFileTypes() { FileTypes::Initialize(); }
