@@ -40,8 +40,13 @@ void NewAppInstance() {
 void ApplicationAddMenuHandlers() {}
 
 // The main window is built hidden here and kept by the framework; the application's Open event
-// shows it.
-void MakeDefaultView() { Window1::Instance(); }
+// shows it. It is the program's only way in on a Linux desktop, so closing it ends the program
+// (a process left without it would be unreachable).
+void MakeDefaultView() {
+  const auto window = Window1::Instance();
+  platform::Runtime::QuitWhenWindowCloses(
+      platform::Deref(window, "no main window").FullClassName());
+}
 
 void Startup(const Phases& phases) {
   phases.initFileTypes();
