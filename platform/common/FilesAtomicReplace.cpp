@@ -1,0 +1,175 @@
+// The settings file (and any other file the program rewrites) is replaced, never rewritten in
+// place: the new content goes to a temporary file in the same folder and is renamed over the
+// old one only once it is complete and on disk. Whatever fails or kills the process midway, the
+// folder holds the old file or the new one.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "platform/Exceptions.h"
+#include "platform/Files.h"
+#include "platform/common/FilesPosix.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
+
+// The file that finally receives the content. A settings file kept as a symbolic link (as
+// dotfile managers do) is replaced where the link points, so the link itself stays.
+String FinalTarget(const String& path) {
+  String current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      if (errno == ENOENT) return current;  // a new file, or a link to one not yet made
+      posix::ThrowIO(current, errno);
+    }
+    if (!S_ISLNK(info.st_mode)) return current;
+    String link(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+    if (length < 0) posix::ThrowIO(current, errno);
+    link.resize(static_cast<std::size_t>(length));
+    current =
+        (!link.empty() && link.front() == '/') ? link : posix::Join(posix::ParentOf(current), link);
+  }
+  posix::ThrowIO(path, ELOOP);
+}
+
+mode_t CreationMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+class AtomicFileStream final : public AtomicTextOutputStream {
+ public:
+  explicit AtomicFileStream(const String& itemPath)
+      : target_(FinalTarget(itemPath)),
+        folder_(posix::ParentOf(target_)),
+        name_(posix::NameOf(target_)) {
+    dir_ = posix::FileDescriptor(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir_.Valid()) posix::ThrowIO(folder_, errno);
+
+    // The replacement keeps the old file's permissions; a new file gets the usual ones.
+    mode_t mode = CreationMode();
+    struct stat info {};
+    if (::stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+
+    // An unnamed file vanishes by itself when the process dies before the rename, so a killed
+    // save leaves no stray file; file systems without O_TMPFILE get a named temporary instead.
+    fd_ = posix::FileDescriptor(::openat(dir_.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (!fd_.Valid()) {
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) posix::ThrowIO(target_, errno);
+      OpenNamedTemporary();
+    }
+    (void)::fchmod(fd_.Get(), mode);  // umask and mkstemp's 0600 would change them otherwise
+  }
+
+  AtomicFileStream(const AtomicFileStream&) = delete;
+  AtomicFileStream& operator=(const AtomicFileStream&) = delete;
+  ~AtomicFileStream() override { Discard(); }
+
+  void WriteLine(std::string_view text) override {
+    RequireOpen();
+    String line;
+    line.reserve(text.size() + 1);
+    line.append(text);
+    line += '\n';
+    // After a failed write the content is incomplete: it must never be committed.
+    try {
+      posix::WriteAll(fd_.Get(), line, target_);
+    } catch (...) {
+      Discard();
+      throw;
+    }
+  }
+
+  void SetMacType(std::string_view type) override {
+    if (!fd_.Valid()) return;
+    (void)::fsetxattr(fd_.Get(), posix::kMacTypeAttribute, type.data(), type.size(), 0);
+  }
+
+  void Commit() override {
+    RequireOpen();
+    try {
+      if (::fsync(fd_.Get()) != 0) posix::ThrowIO(target_, errno);
+      if (tempName_.empty()) NameTemporary();
+      if (const int err = fd_.Close()) posix::ThrowIO(target_, err);
+      if (::renameat(dir_.Get(), tempName_.c_str(), dir_.Get(), name_.c_str()) != 0)
+        posix::ThrowIO(target_, errno);
+    } catch (...) {
+      Discard();
+      throw;
+    }
+    tempName_.clear();
+    finished_ = true;
+    // The new content is in place now. Syncing the folder makes the rename itself durable;
+    // if it fails there is nothing left to undo, and the file is complete either way.
+    (void)::fsync(dir_.Get());
+    dir_.Close();
+  }
+
+ private:
+  void RequireOpen() const {
+    if (finished_) throw IOException(target_, "the replacement has already ended");
+  }
+
+  void OpenNamedTemporary() {
+    String pattern = posix::Join(folder_, "." + name_ + ".new-XXXXXX");
+    fd_ = posix::FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!fd_.Valid()) posix::ThrowIO(target_, errno);
+    tempName_ = posix::NameOf(pattern);
+  }
+
+  // Gives the unnamed file a name in the folder, so that it can be renamed over the target.
+  void NameTemporary() {
+    const String self = "/proc/self/fd/" + std::to_string(fd_.Get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const String candidate =
+          "." + name_ + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+      // AT_EMPTY_PATH needs a privilege that normal users lack; the /proc link does the same.
+      if (::linkat(fd_.Get(), "", dir_.Get(), candidate.c_str(), AT_EMPTY_PATH) == 0 ||
+          ::linkat(AT_FDCWD, self.c_str(), dir_.Get(), candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        tempName_ = candidate;
+        return;
+      }
+      if (errno != EEXIST) posix::ThrowIO(target_, errno);
+    }
+    posix::ThrowIO(target_, EEXIST);
+  }
+
+  // Drops the new content: the old file was never touched.
+  void Discard() noexcept {
+    if (finished_) return;
+    finished_ = true;
+    fd_.Close();
+    if (!tempName_.empty()) (void)::unlinkat(dir_.Get(), tempName_.c_str(), 0);
+    tempName_.clear();
+    dir_.Close();
+  }
+
+  String target_;
+  String folder_;
+  String name_;
+  posix::FileDescriptor dir_;
+  posix::FileDescriptor fd_;
+  String tempName_;  // empty while the temporary file has no name
+  bool finished_ = false;
+};
+
+}  // namespace
+
+AtomicTextOutputStreamRef posix::MakeAtomicOutputStream(const std::string& path) {
+  return std::make_shared<AtomicFileStream>(path);
+}
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+#pragma once
+
+// Helpers shared by the file services' POSIX implementation. Private to platform/common.
+
+#include <string>
+#include <string_view>
+
+#include "platform/Files.h"
+
+namespace platform::posix {
+
+// Linux has no file type codes; a user extended attribute keeps the code with the file.
+inline constexpr const char* kMacTypeAttribute = "user.mactype";
+
+// The system's text for an errno value.
+std::string ErrorText(int err);
+
+[[noreturn]] void ThrowIO(const std::string& path, int err);
+
+// Owns one file descriptor; closes it on release.
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept;
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor();
+
+  int Get() const noexcept { return fd_; }
+  bool Valid() const noexcept { return fd_ >= 0; }
+  // Closes now and gives close()'s errno (0 when it succeeded), since close can report a
+  // delayed write error that a save must not ignore.
+  int Close() noexcept;
+
+ private:
+  int fd_ = -1;
+};
+
+// Writes every byte, retrying after interruptions and short writes; IOException on failure.
+void WriteAll(int fd, std::string_view data, const std::string& pathForErrors);
+
+// "/a/b" -> "/a", "/a" -> "/", "/" -> "/".
+std::string ParentOf(const std::string& path);
+// "/a/b" -> "b", "/" -> "".
+std::string NameOf(const std::string& path);
+// `folder` joined with `name`, without doubling the slash at the root.
+std::string Join(const std::string& folder, std::string_view name);
+
+bool IsDirectory(const std::string& path) noexcept;
+
+// A plain (not atomic) line stream on an open descriptor.
+TextOutputStreamRef MakeFileOutputStream(FileDescriptor fd, std::string path);
+TextInputStreamRef MakeFileInputStream(FileDescriptor fd, std::string path);
+AtomicTextOutputStreamRef MakeAtomicOutputStream(const std::string& path);
+
+}  // namespace platform::posix

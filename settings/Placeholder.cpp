@@ -1,2 +1,0 @@
-// Placeholder until the settings store lands.
-namespace settings {}
