@@ -91,7 +91,8 @@ void CoreTest::SetUp() {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   configHome_ = pattern;
   setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
-  BrioEasyPrefs::ResetForTesting();
+  BrioEasyPrefs::ReleaseModuleState();
+  BrioEasyPrefs::InitModuleState();
 
   Remote() = RemoteScript{};
   Keys() = KeyScript{};
