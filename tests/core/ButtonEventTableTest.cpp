@@ -9,10 +9,9 @@
 namespace {
 
 const char* const kButtons[] = {
-    "Play Down",         "Play Sleep Down",  "Right Down",     "Right Hold Down",
-    "Right Hold Up",     "Left Down",        "Left Hold Down", "Left Hold Up",
-    "Volume Plus Up",    "Volume Plus Down", "Volume Minus Up", "Volume Minus Down",
-    "Menu Down",         "Menu Hold Down"};
+    "Play Down",       "Play Sleep Down",   "Right Down",   "Right Hold Down", "Right Hold Up",
+    "Left Down",       "Left Hold Down",    "Left Hold Up", "Volume Plus Up",  "Volume Plus Down",
+    "Volume Minus Up", "Volume Minus Down", "Menu Down",    "Menu Hold Down"};
 
 class ButtonEventTable : public coretest::CoreTest {};
 
@@ -66,12 +65,11 @@ TEST_F(ButtonEventTable, AfterOpeningWithoutSettingsEveryRowHasItsDefault) {
   EXPECT_EQ(list->ListIndex(), -1);
 }
 
-TEST(GetDefaultKey, FiveIDsHaveAKey) {
+TEST_F(ButtonEventTable, GetDefaultKeyKnowsFiveIDs) {
   auto window = std::make_shared<coretest::UnopenedWindow1>();  // needs no built window
   const std::pair<const char*, const char*> cases[] = {
-      {"1", "P"}, {"2", "U"},  {"3", "F"},  {"6", "R"}, {"14", "H"}, {"4", ""},
-      {"5", ""},  {"13", ""},  {"01", ""},  {"", ""},   {" 1", ""},  {"1 ", ""},
-      {"15", ""}, {"0", ""},   {"P", ""},   {"41", ""},
+      {"1", "P"}, {"2", "U"}, {"3", "F"}, {"6", "R"}, {"14", "H"}, {"4", ""}, {"5", ""}, {"13", ""},
+      {"01", ""}, {"", ""},   {" 1", ""}, {"1 ", ""}, {"15", ""},  {"0", ""}, {"P", ""}, {"41", ""},
   };
   for (const auto& [id, key] : cases) EXPECT_EQ(window->getdefaultkey(id), key) << '"' << id << '"';
 }

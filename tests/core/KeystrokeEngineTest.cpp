@@ -46,6 +46,11 @@ class KeystrokeEngine : public coretest::CoreTest {
     window = Window1::Instance();
     list = window->Listbox1();
   }
+  void TearDown() override {
+    list.reset();
+    window.reset();
+    CoreTest::TearDown();
+  }
   void SetRow(int row, const std::string& key, Modifiers m) {
     list->SetCell(row, core::kColumnKey, key);
     list->SetCellCheck(row, core::kColumnShift, m.shift);
@@ -63,7 +68,7 @@ TEST_F(KeystrokeEngine, Cases) {
     SCOPED_TRACE(c.what);
     SetRow(c.row, c.key, c.mods);
     list->SetListIndex(kEarlierSelection);
-    coretest::Keys().presses.clear();
+    fw->keys->Clear();
     const auto yieldsBefore = platform::YieldCount();
 
     window->buttonpressed(c.eventID);
@@ -71,13 +76,13 @@ TEST_F(KeystrokeEngine, Cases) {
     EXPECT_EQ(platform::YieldCount() - yieldsBefore, c.yields);
     EXPECT_EQ(list->ListIndex(), c.selectedRow == -1 ? kEarlierSelection : c.selectedRow);
     if (!c.pressedCharCode) {
-      EXPECT_TRUE(coretest::Keys().presses.empty());
+      EXPECT_TRUE(fw->keys->Pressed().empty());
       continue;
     }
-    ASSERT_EQ(coretest::Keys().presses.size(), 1u);
-    const auto& press = coretest::Keys().presses[0];
+    ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+    const auto& press = fw->keys->Pressed()[0];
     EXPECT_EQ(press.charCode, *c.pressedCharCode);
-    EXPECT_EQ(press.keyCode, coretest::KeyCodeFor(*c.pressedCharCode));
+    EXPECT_EQ(press.keyCode, fw->keys->KeyCodeFor(*c.pressedCharCode));
     EXPECT_EQ(press.shift, c.mods.shift);
     EXPECT_EQ(press.command, c.mods.command);
     EXPECT_EQ(press.control, c.mods.control);
@@ -91,20 +96,24 @@ TEST_F(KeystrokeEngine, OnlyTheUpperOfTwoRowsWithTheSameIDActs) {
   SetRow(5, "y", {});
   window->buttonpressed(1);
   EXPECT_EQ(list->ListIndex(), 0);
-  ASSERT_EQ(coretest::Keys().presses.size(), 1u);
-  EXPECT_EQ(coretest::Keys().presses[0].charCode, 'x');
+  ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+  EXPECT_EQ(fw->keys->Pressed()[0].charCode, 'x');
 }
 
 // A character that no key types must never come out as some other key.
-TEST_F(KeystrokeEngine, KeyWithoutAKeyPressesNothingElse) {
-  for (const std::string key : {"\xC3\xA9t\xC3\xA9", "\x01", "\xE2\x82\xAC"}) {
-    SCOPED_TRACE(key);
+TEST_F(KeystrokeEngine, KeyWithoutAKeyPressesNothing) {
+  const std::pair<std::string, int> cases[] = {
+      {"\xC3\xA9t\xC3\xA9", 0xE9}, {"\x01", 1}, {"\xE2\x82\xAC", 0x20AC}};
+  for (const auto& [key, charCode] : cases) {
+    SCOPED_TRACE(charCode);
     SetRow(0, key, {false, true, false, false});
-    coretest::Keys().presses.clear();
+    fw->keys->Clear();
     window->buttonpressed(1);
     EXPECT_EQ(list->ListIndex(), 0);
-    for (const auto& press : coretest::Keys().presses) {
-      EXPECT_EQ(press.keyCode, platform::kNoKeyCode);
+    EXPECT_TRUE(fw->keys->Pressed().empty());
+    for (const auto& request : fw->keys->Requests()) {
+      EXPECT_EQ(request.charCode, charCode);
+      EXPECT_EQ(request.keyCode, platform::kNoKeyCode);
     }
   }
 }
@@ -114,9 +123,9 @@ TEST_F(KeystrokeEngine, UserEditTakesEffectAtTheNextEvent) {
   list->UserEditCell(0, core::kColumnKey, "Q");
   list->UserClickCheck(0, core::kColumnShift);
   window->buttonpressed(1);
-  ASSERT_EQ(coretest::Keys().presses.size(), 1u);
-  EXPECT_EQ(coretest::Keys().presses[0].charCode, 'Q');
-  EXPECT_TRUE(coretest::Keys().presses[0].shift);
+  ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+  EXPECT_EQ(fw->keys->Pressed()[0].charCode, 'Q');
+  EXPECT_TRUE(fw->keys->Pressed()[0].shift);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_F(OpenClose, NoFileGivesDefaultsAndTheFirstSaveWritesAllSeventy) {
   EXPECT_EQ(BrioEasyPrefs::PrefNames().size(), 1u);  // loading adds nothing
   EXPECT_TRUE(std::filesystem::exists(SettingsFile()));
   EXPECT_TRUE(ReadSettingsFile().empty());
-  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(fw->messages.empty());
 
   window->Listbox1()->SetCellCheck(1, core::kColumnCommand, true);
   window->Listbox1()->SetCell(3, core::kColumnKey, "long text");
@@ -102,8 +102,8 @@ TEST_F(OpenClose, ModifierValuesOtherThanTrueClearTheBox) {
   Lines table = coretest::DefaultSettingsLines();
   SetValue(table, "Option1", "true");
   SetValue(table, "Shift2", "true");
-  const Lines stored = {"Shift1", "false", "Command1", "false", "Control1", "false",
-                        "Option1", "true",  "Shift2",   "true"};
+  const Lines stored = {"Shift1", "false",   "Command1", "false",  "Control1",
+                        "false",  "Option1", "true",     "Shift2", "true"};
   EXPECT_EQ(ReadSettingsFile(), MergeIntoStored(stored, table));
 }
 
@@ -150,7 +150,7 @@ TEST_F(OpenClose, OptionKeyWithoutAFileDeletesNothing) {
   platform::Keyboard::SetOptionKeyOverride(true);
   auto list = Window1::Instance()->Listbox1();
   EXPECT_TRUE(std::filesystem::exists(other));
-  EXPECT_TRUE(unhandled.empty());
+  EXPECT_TRUE(fw->unhandled.empty());
   EXPECT_EQ(list->Cell(0, core::kColumnKey), "P");
 }
 
@@ -183,10 +183,10 @@ TEST_F(OpenClose, ExactlyOneSavePerClose) {
 }
 
 TEST_F(OpenClose, NoReceiverMessageOncePerWindowBeforeTheTableLoads) {
-  coretest::Remote().available = false;
+  fw->remote->SetAvailable(false);
   std::vector<std::string> keyAtMessage;
   platform::SetMsgBoxPresenter([&](const std::string& text) {
-    messages.push_back(text);
+    fw->messages.push_back(text);
     auto opening = platform::CheckCast<Window1>(platform::GetImplicitWindow("Window1.Window1"));
     keyAtMessage.push_back(opening ? opening->Listbox1()->Cell(0, core::kColumnKey) : "?");
   });
@@ -195,7 +195,8 @@ TEST_F(OpenClose, NoReceiverMessageOncePerWindowBeforeTheTableLoads) {
   EXPECT_NE(first->Title(), "Zibble TV Remote");
   first->Close();
   Window1::Instance();
-  EXPECT_EQ(messages, (Lines{"No Apple Remote driver found.", "No Apple Remote driver found."}));
+  EXPECT_EQ(fw->messages,
+            (Lines{"No Apple Remote driver found.", "No Apple Remote driver found."}));
   EXPECT_EQ(keyAtMessage, (Lines{"", ""}));
 }
 
@@ -216,7 +217,7 @@ TEST_F(OpenClose, FailedSaveIsReportedAndKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_EQ(unhandled.size(), 1u);
+  EXPECT_EQ(fw->unhandled.size(), 1u);
   EXPECT_TRUE(window->IsClosed());
   EXPECT_EQ(platform::GetImplicitWindow("Window1.Window1"), nullptr);
   EXPECT_EQ(ReadSettingsFile(), before);

@@ -19,14 +19,35 @@ struct MappingCase {
 };
 
 const MappingCase kMappingCases[] = {
-    {0, false, 9},  {0, true, 10},  {1, false, 11},  {1, true, 12},
-    {2, false, 13}, {2, true, 13},  {3, false, 1},   {3, true, 1},
-    {4, false, 3},  {4, true, 3},   {5, false, 6},   {5, true, 6},
-    {6, false, 5},  {6, true, 4},   {7, false, 8},   {7, true, 7},
-    {8, false, 14}, {8, true, 14},  {9, false, 2},   {9, true, 2},
-    {10, false, std::nullopt},      {10, true, std::nullopt},
-    {11, true, 0},  {11, false, 0}, {-1, false, 0},  {-1, true, 0},
-    {255, true, 0}, {2147483647, false, 0},          {-2147483647 - 1, true, 0},
+    {0, false, 9},
+    {0, true, 10},
+    {1, false, 11},
+    {1, true, 12},
+    {2, false, 13},
+    {2, true, 13},
+    {3, false, 1},
+    {3, true, 1},
+    {4, false, 3},
+    {4, true, 3},
+    {5, false, 6},
+    {5, true, 6},
+    {6, false, 5},
+    {6, true, 4},
+    {7, false, 8},
+    {7, true, 7},
+    {8, false, 14},
+    {8, true, 14},
+    {9, false, 2},
+    {9, true, 2},
+    {10, false, std::nullopt},
+    {10, true, std::nullopt},
+    {11, true, 0},
+    {11, false, 0},
+    {-1, false, 0},
+    {-1, true, 0},
+    {255, true, 0},
+    {2147483647, false, 0},
+    {-2147483647 - 1, true, 0},
 };
 
 TEST(RemoteEventMapping, EveryButtonCodeAndDownFlag) {
@@ -65,17 +86,17 @@ TEST_F(RemoteListener, EachEventPressesTheKeyOfItsRow) {
   for (const auto& c : kMappingCases) {
     SCOPED_TRACE(testing::Message() << "button " << c.button << " down " << c.down);
     window->Listbox1()->SetListIndex(-1);
-    coretest::Keys().presses.clear();
+    fw->keys->Clear();
     listener.Event_ButtonPressed(c.button, c.down);
     if (!c.eventID || *c.eventID == 0) {
-      EXPECT_TRUE(coretest::Keys().presses.empty());
+      EXPECT_TRUE(fw->keys->Pressed().empty());
       EXPECT_EQ(window->Listbox1()->ListIndex(), -1);
       continue;
     }
     const int row = *c.eventID - 1;
     EXPECT_EQ(window->Listbox1()->ListIndex(), row);
-    ASSERT_EQ(coretest::Keys().presses.size(), 1u);
-    EXPECT_EQ(coretest::Keys().presses[0].charCode, 'a' + row);
+    ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+    EXPECT_EQ(fw->keys->Pressed()[0].charCode, 'a' + row);
   }
   EXPECT_EQ(Window1::Instance(), window);
 }
@@ -85,7 +106,7 @@ TEST_F(RemoteListener, ButtonTenDoesNotLookUpTheMainWindow) {
   listener.Event_ButtonPressed(10, true);
   listener.Event_ButtonPressed(10, false);
   EXPECT_EQ(platform::GetImplicitWindow("Window1.Window1"), nullptr);
-  EXPECT_TRUE(coretest::Keys().presses.empty());
+  EXPECT_TRUE(fw->keys->Pressed().empty());
 }
 
 TEST_F(RemoteListener, UnknownButtonBuildsAHiddenMainWindowAndPressesNothing) {
@@ -95,18 +116,18 @@ TEST_F(RemoteListener, UnknownButtonBuildsAHiddenMainWindowAndPressesNothing) {
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(window->Visible());
   EXPECT_EQ(window->Listbox1()->ListIndex(), -1);
-  EXPECT_TRUE(coretest::Keys().presses.empty());
+  EXPECT_TRUE(fw->keys->Pressed().empty());
 }
 
 // The whole road: the switch starts the window's own listener, the backend reports a press.
 TEST_F(RemoteListener, ReportedEventReachesTheKeyOutputOnceListening) {
   auto window = Window1::Instance();
   window->PushButton1()->Push();
-  ASSERT_TRUE(coretest::Remote().sink);
-  coretest::Remote().sink(3, true);
+  ASSERT_TRUE(fw->remote->Listening());
+  fw->remote->Inject(3, true);
   platform::Runtime::ProcessPendingEvents();
-  ASSERT_EQ(coretest::Keys().presses.size(), 1u);
-  EXPECT_EQ(coretest::Keys().presses[0].charCode, 'P');
+  ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+  EXPECT_EQ(fw->keys->Pressed()[0].charCode, 'P');
   EXPECT_EQ(window->Listbox1()->ListIndex(), 0);
 }
 

@@ -18,6 +18,11 @@ class Window1Controls : public coretest::CoreTest {
   void SetUp() override {
     CoreTest::SetUp();
     window = Window1::Instance();
+    fw->remote->ClearCalls();  // the open asked whether a remote is there
+  }
+  void TearDown() override {
+    window.reset();
+    CoreTest::TearDown();
   }
   std::shared_ptr<Window1> window;
 };
@@ -43,39 +48,39 @@ TEST_F(Window1Controls, TriangleCollapsesFromAnyOtherHeight) {
 TEST_F(Window1Controls, SwitchStartsThenStopsListening) {
   auto button = window->PushButton1();
   button->Push();
-  EXPECT_EQ(coretest::Remote().calls, Calls{"start"});
+  EXPECT_EQ(fw->remote->Calls(), Calls{"start"});
   EXPECT_EQ(button->Caption(), "Turn Off");
   EXPECT_TRUE(window->isListening());
   button->Push();
-  EXPECT_EQ(coretest::Remote().calls, (Calls{"start", "stop"}));
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "stop"}));
   EXPECT_EQ(button->Caption(), "Turn On");
   EXPECT_FALSE(window->isListening());
-  EXPECT_TRUE(unhandled.empty());
+  EXPECT_TRUE(fw->unhandled.empty());
 }
 
 TEST_F(Window1Controls, SwitchStillCallsTheListenerWithoutARemote) {
   CloseMainWindow();
-  coretest::Remote() = coretest::RemoteScript{};
-  coretest::Remote().available = false;
+  fw->remote->SetAvailable(false);
   window = Window1::Instance();
-  EXPECT_EQ(messages, Calls{"No Apple Remote driver found."});
+  EXPECT_EQ(fw->messages, Calls{"No Apple Remote driver found."});
+  fw->remote->ClearCalls();
   window->PushButton1()->Push();
   window->PushButton1()->Push();
-  EXPECT_EQ(coretest::Remote().calls, (Calls{"start", "stop"}));
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "stop"}));
   EXPECT_EQ(window->PushButton1()->Caption(), "Turn On");
 }
 
 // A start that fails leaves the flag off, so the next click tries to start again.
 TEST_F(Window1Controls, FailedStartKeepsTheFlagOff) {
   auto button = window->PushButton1();
-  coretest::Remote().failStart = true;
+  fw->remote->SetFailStart(true);
   button->Push();
-  EXPECT_EQ(unhandled.size(), 1u);
+  EXPECT_EQ(fw->unhandled.size(), 1u);
   EXPECT_EQ(button->Caption(), "Turn Off");
   EXPECT_FALSE(window->isListening());
-  coretest::Remote().failStart = false;
+  fw->remote->SetFailStart(false);
   button->Push();
-  EXPECT_EQ(coretest::Remote().calls, (Calls{"start", "start"}));
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "start"}));
   EXPECT_TRUE(window->isListening());
 }
 
@@ -83,12 +88,12 @@ TEST_F(Window1Controls, ExclusiveModeIsSetOnEveryClickWhileNotListening) {
   window->DisclosureTriangle1()->Click();
   auto box = window->CheckBox1();
   box->Click();
-  EXPECT_EQ(coretest::Remote().calls, Calls{"exclusive=true"});
+  EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
   EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
   window->DisclosureTriangle1()->Click();  // collapsing hides the box, nothing more
   EXPECT_TRUE(box->Value());
   EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
-  EXPECT_EQ(coretest::Remote().calls, Calls{"exclusive=true"});
+  EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
   EXPECT_FALSE(window->isListening());
 }
 
@@ -105,7 +110,7 @@ TEST_F(Window1Controls, HelpButtonShowsOneHelpWindowAtATime) {
   ASSERT_NE(second, nullptr);
   EXPECT_NE(second, first);
   EXPECT_TRUE(second->Visible());
-  EXPECT_TRUE(unhandled.empty());
+  EXPECT_TRUE(fw->unhandled.empty());
 }
 
 }  // namespace

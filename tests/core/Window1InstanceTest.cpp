@@ -14,7 +14,7 @@ TEST_F(Window1Instance, BuildsOnceHiddenAndHandsOutTheSameWindow) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(platform::GetImplicitWindow("Window1.Window1"), first);
   EXPECT_EQ(Window1::Instance(), first);
-  EXPECT_EQ(coretest::Remote().receiversMade, 1);  // one Open, one listener
+  EXPECT_EQ(fw->remote->ReceiversMade(), 1);  // one Open, one listener
   EXPECT_FALSE(first->Visible());
 }
 
@@ -30,7 +30,7 @@ TEST_F(Window1Instance, AfterACloseANewHiddenWindowOpensInFull) {
   EXPECT_FALSE(second->Visible());
   EXPECT_NE(second->listener(), nullptr);
   EXPECT_NE(second->listener(), first->listener());
-  EXPECT_EQ(coretest::Remote().receiversMade, 2);
+  EXPECT_EQ(fw->remote->ReceiversMade(), 2);
   EXPECT_EQ(second->Listbox1()->Cell(0, 2), "P");
 }
 

@@ -20,6 +20,7 @@ class Window1Layout : public coretest::CoreTest {
   }
   void TearDown() override {
     window->Close();
+    window.reset();
     CoreTest::TearDown();
   }
   std::shared_ptr<coretest::UnopenedWindow1> window;
