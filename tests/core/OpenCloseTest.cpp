@@ -217,7 +217,8 @@ TEST_F(OpenClose, FailedSaveIsReportedAndKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_EQ(fw->unhandled.size(), 1u);
+  ASSERT_EQ(fw->unhandled.size(), 1u);
+  EXPECT_EQ(fw->unhandled[0].first, "IOException") << fw->unhandled[0].second;
   EXPECT_TRUE(window->IsClosed());
   EXPECT_EQ(platform::GetImplicitWindow("Window1.Window1"), nullptr);
   EXPECT_EQ(ReadSettingsFile(), before);
