@@ -17,6 +17,7 @@
 #include "settings/BrioEasyPrefs.h"
 #include "shell/App.h"
 #include "shell/FileTypes.h"
+#include "shell/HelpWin.h"
 #include "shell/MenuBar1.h"
 #include "shell/Startup.h"
 
@@ -138,25 +139,32 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
               window->GetMenuBar() == MenuBar1::Instance();
   };
   bool shownByOpen = false;
+  std::weak_ptr<HelpWin> help;
+  bool helpClosed = false;
   bool closeSaved = false;
   phases.run = [&] {
     trace_.push_back("run");
     // The application's Open event arrives once the loop runs; let the user close the main
     // window right after it.
+    // With the help window open too: it must close with the program.
     struct Closer : App {
       bool* shown;
-      explicit Closer(bool* s) : shown(s) {}
+      std::weak_ptr<HelpWin>* help;
+      Closer(bool* s, std::weak_ptr<HelpWin>* h) : shown(s), help(h) {}
       void Event_Open() override {
         App::Event_Open();
         auto window = Window1::Instance();
         *shown = window->Visible();
+        *help = HelpWin::Instance();
         window->Close();
       }
     };
-    auto closer = std::make_shared<Closer>(&shownByOpen);
+    auto closer = std::make_shared<Closer>(&shownByOpen, &help);
     closer->SetMenuBar(App::Instance()->GetMenuBar());
     platform::Runtime::RegisterAppObject(closer);
     platform::Runtime::Run();
+    helpClosed = (help.expired() || help.lock()->IsClosed()) &&
+                 platform::GetImplicitWindow("HelpWin.HelpWin") == nullptr;
     // The main window's Close event saved the table into the file its Open event made empty.
     const auto file = configHome_ / "ZibRemote.ini";
     closeSaved = std::filesystem::exists(file) && std::filesystem::file_size(file) > 0;
@@ -170,6 +178,7 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
   EXPECT_TRUE(hiddenAfterStartup);
   EXPECT_TRUE(sameBar);
   EXPECT_TRUE(shownByOpen);
+  EXPECT_TRUE(helpClosed);
   EXPECT_TRUE(closeSaved);
   EXPECT_TRUE(unhandled_.empty());
   ExpectReleased();
