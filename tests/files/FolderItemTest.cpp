@@ -1,0 +1,111 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/Files.h"
+#include "tests/files/TempFolder.h"
+
+using platform::FolderItem;
+using platform::GetFolderItem;
+using testsupport::TempFolder;
+
+TEST(GetFolderItem, EmptyPathIsTheFolderOfTheRunningExecutable) {
+  const auto expected = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  auto item = GetFolderItem("");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->AbsolutePath(), expected);
+  EXPECT_TRUE(item->Exists());
+}
+
+TEST(GetFolderItem, AbsolutePathWhoseParentExistsResolvesAnythingElseIsNil) {
+  TempFolder dir;
+  testsupport::WriteBytes(dir / "file", "x");
+  const std::string t = dir.Path();
+  struct Case {
+    std::string path;
+    std::optional<std::string> resolved;
+  } cases[] = {
+      {t + "/new", t + "/new"},                     // need not exist
+      {t + "//new/", t + "/new"},                   // repeated and trailing slashes
+      {t + "/./new", t + "/new"},                   // "." components
+      {t, t},                                       // a folder
+      {"/", "/"},                                   // the root has no parent to check
+      {"///", "/"},                                 //
+      {"relative/new", std::nullopt},               // not absolute
+      {"new", std::nullopt},                        //
+      {t + "/missing/new", std::nullopt},           // parent missing
+      {t + "/file/new", std::nullopt},              // parent is a file
+      {t + std::string("/a\0b", 4), std::nullopt},  // NUL cannot be in a path
+  };
+  for (const auto& c : cases) {
+    auto item = GetFolderItem(c.path, 0);
+    if (!c.resolved) {
+      EXPECT_FALSE(item) << c.path;
+      continue;
+    }
+    ASSERT_TRUE(item) << c.path;
+    EXPECT_EQ(item->AbsolutePath(), *c.resolved) << c.path;
+    // The full path text resolves back to the same item.
+    EXPECT_EQ(GetFolderItem(item->AbsolutePath())->AbsolutePath(), *c.resolved);
+  }
+}
+
+TEST(FolderItemChild, NamesThatCannotNameAChildGiveNil) {
+  FolderItem folder("/tmp");
+  EXPECT_EQ(folder.Child("ZibRemote.ini")->AbsolutePath(), "/tmp/ZibRemote.ini");
+  EXPECT_EQ(FolderItem("/").Child("etc")->AbsolutePath(), "/etc");
+  EXPECT_EQ(folder.Child(".hidden")->AbsolutePath(), "/tmp/.hidden");
+  for (const std::string& bad :
+       std::vector<std::string>{"", ".", "..", "a/b", "/", std::string("a\0b", 3)})
+    EXPECT_FALSE(folder.Child(bad)) << bad;
+}
+
+TEST(FolderItem, ExistsDeleteAndCreate) {
+  TempFolder dir;
+  auto item = FolderItem(dir.Path()).Child("f.txt");
+  EXPECT_FALSE(item->Exists());
+  EXPECT_FALSE(item->Delete());  // reported, nothing thrown
+
+  testsupport::WriteBytes(item->AbsolutePath(), "old content\n");
+  auto out = item->CreateTextFile();  // empties an existing file
+  ASSERT_TRUE(out);
+  EXPECT_EQ(testsupport::ReadBytes(item->AbsolutePath()), "");
+  out->WriteLine("one");
+  out->WriteLine("");
+  out->WriteLine("caf\xC3\xA9 \xFF");  // bytes as given
+  out.reset();
+  EXPECT_EQ(testsupport::ReadBytes(item->AbsolutePath()), "one\n\ncaf\xC3\xA9 \xFF\n");
+
+  EXPECT_TRUE(item->Delete());
+  EXPECT_FALSE(item->Exists());
+  EXPECT_FALSE(FolderItem(dir / "missing").Child("f")->CreateTextFile());
+}
+
+TEST(FolderItemOpenAsTextFile, OnlyRegularFilesOpen) {
+  TempFolder dir;
+  ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_FALSE(FolderItem(dir / "missing").OpenAsTextFile());
+  EXPECT_FALSE(FolderItem(dir / "folder").OpenAsTextFile());
+  EXPECT_FALSE(FolderItem(dir / "fifo").OpenAsTextFile());  // and does not hang
+  testsupport::WriteBytes(dir / "file", "");
+  EXPECT_TRUE(FolderItem(dir / "file").OpenAsTextFile());
+}
+
+TEST(FolderItemMacType, RecordedAsExtendedAttributeWhereSupported) {
+  TempFolder dir;
+  FolderItem item(dir / "typed");
+  testsupport::WriteBytes(item.AbsolutePath(), "");
+  EXPECT_EQ(item.MacType(), "");
+  item.SetMacType("pref");
+  if (item.MacType().empty())
+    GTEST_SKIP() << "the file system of " << dir.Path() << " keeps no user extended attributes";
+  EXPECT_EQ(item.MacType(), "pref");
+  FolderItem(dir / "missing").SetMacType("pref");  // never fails
+}

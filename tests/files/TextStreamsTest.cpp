@@ -1,0 +1,60 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/Exceptions.h"
+#include "platform/Files.h"
+#include "tests/files/TempFolder.h"
+
+using testsupport::TempFolder;
+
+namespace {
+std::vector<std::string> ReadAllLines(const std::string& path) {
+  auto in = platform::FolderItem(path).OpenAsTextFile();
+  std::vector<std::string> lines;
+  while (!in->AtEOF()) lines.push_back(in->ReadLine());
+  EXPECT_EQ(in->ReadLine(), "");  // past the end: empty, no failure
+  EXPECT_TRUE(in->AtEOF());
+  return lines;
+}
+}  // namespace
+
+TEST(TextInputStream, LinesEndAtLfOrCrLfAndKeepTheirBytes) {
+  const std::string big(70000, 'x');  // longer than one read buffer
+  struct Case {
+    std::string content;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},  // a last line without terminator is a line
+      {"a\n", {"a"}},
+      {"a\nb\n", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\r\nb", {"a", "b"}},
+      {"\n\n", {"", ""}},
+      {"a\rb\n", {"a\rb"}},  // a lone CR is an ordinary byte
+      {"tail\r", {"tail\r"}},
+      {std::string("caf\xC3\xA9\n\xFF\xFE\x00z\n", 11),
+       {"caf\xC3\xA9", std::string("\xFF\xFE\x00z", 4)}},
+      {big + "\nnext\n", {big, "next"}},
+      {std::string(65535, 'y') + "\r\nafter\n", {std::string(65535, 'y'), "after"}},  // CR | LF
+  };
+  for (const auto& c : cases) {
+    TempFolder dir;
+    testsupport::WriteBytes(dir / "f", c.content);
+    EXPECT_EQ(ReadAllLines(dir / "f"), c.lines) << c.content.substr(0, 20);
+  }
+}
+
+TEST(TextInputStream, ReadLineProbeFailsTheChosenRead) {
+  TempFolder dir;
+  testsupport::WriteBytes(dir / "f", "1\n2\n3\n");
+  auto in = platform::FolderItem(dir / "f").OpenAsTextFile();
+  auto previous = platform::SetReadLineProbe([](const std::string& path, std::uint64_t line) {
+    if (line == 2) throw platform::IOException(path, "Input/output error");
+  });
+  EXPECT_EQ(in->ReadLine(), "1");
+  EXPECT_THROW(in->ReadLine(), platform::IOException);
+  platform::SetReadLineProbe(previous);
+}
