@@ -17,7 +17,8 @@ using platform::Deref;
 
 // The file has no escaping: a line break inside a name or value would end its line early and
 // shift every later pair by one line. The text is cut at its first CR or LF, so each entry stays
-// exactly two lines (CR too, because the reader would take "x" CR LF as "x").
+// exactly two lines. CR counts too: at the end of a text it would be read back as part of a
+// CR LF terminator and silently vanish.
 std::string_view OneLine(std::string_view text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
@@ -49,8 +50,8 @@ void InitPrefFile(const platform::String& fileName, bool besideApp) {
     ChoosePrefFile(fileName, besideApp);
     const auto& file = Deref(state::File(), "no settings file");
     if (!file.Exists()) {
-      // A first run: an empty file, so the folder shows where the settings will live. Whether
-      // it could be made is not a concern here; the first save makes it anyway.
+      // First run: an empty file marks where the settings will be saved. If it cannot be made,
+      // nothing is lost yet; the first save tries again and reports its own failure.
       created = file.CreateTextFile();
       return;
     }

@@ -12,8 +12,9 @@ void Initialize() {
   platform::Deref(pText).SetExtensions("");
   platform::Deref(pText).SetMacType("TEXT");
   platform::Deref(pText).SetMacCreator("R*ch");
-  // Last, because setting a property of a registered type ends its registration.
-  platform::Deref(pText).Register();
+  // Last, because setting a property of a registered type ends its registration. Converting the
+  // type to text is what registers it; the text itself is not needed.
+  static_cast<void>(platform::Deref(pText).ConvertToString());
 }
 
 void Release() { pText.reset(); }

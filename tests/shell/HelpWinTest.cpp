@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/Controls.h"
 #include "platform/Window.h"
+#include "platform/testing/TestFramework.h"
 #include "shell/HelpText.h"
 #include "shell/HelpWin.h"
 
@@ -29,9 +32,7 @@ class OtherWindow : public platform::Window {
 
 class HelpWinTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    if (auto open = platform::GetImplicitWindow("HelpWin.HelpWin")) open->Close();
-  }
+  platform::testing::TestFramework framework_;
 };
 
 void ExpectBuiltAsDesigned(const HelpWin& w) {
@@ -76,11 +77,22 @@ TEST(HelpText, SevenLinesSeparatedByCarriageReturns) {
   EXPECT_EQ(text, kExpectedText);
   EXPECT_EQ(text.find('\n'), std::string::npos);
   EXPECT_NE(text.back(), '\r');
-  int lines = 1;
-  for (char c : text) lines += c == '\r' ? 1 : 0;
-  EXPECT_EQ(lines, 7);
-  EXPECT_NE(text.find("Command-P  then"), std::string::npos);
-  for (unsigned char c : text) EXPECT_TRUE(c == '\r' || (c >= 0x20 && c < 0x7F)) << int(c);
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '\r')
+      lines.emplace_back();
+    else
+      lines.back() += c;
+  }
+  ASSERT_EQ(lines.size(), 7u);
+  for (std::size_t blank : {1u, 3u, 5u}) EXPECT_EQ(lines[blank], "") << blank;
+  EXPECT_EQ(lines[0], "This is pretty simple...");
+  EXPECT_NE(lines[6].find("a Command-P  then next"), std::string::npos);
+  EXPECT_EQ(std::count(lines[6].begin(), lines[6].end(), '"'), 10);
+  for (char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    EXPECT_TRUE(code == '\r' || (code >= 0x20 && code < 0x7F)) << static_cast<int>(code);
+  }
 }
 
 TEST_F(HelpWinTest, BuiltAsDesignedAndOneAtATime) {

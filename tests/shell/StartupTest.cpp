@@ -7,36 +7,21 @@
 #include <vector>
 
 #include "core/Window1.h"
-#include "platform/AppleRemote.h"
 #include "platform/Exceptions.h"
 #include "platform/FileType.h"
-#include "platform/KeyPress.h"
 #include "platform/MsgBox.h"
 #include "platform/Plugins.h"
 #include "platform/Runtime.h"
+#include "platform/testing/RecordingKeys.h"
+#include "platform/testing/ScriptedRemote.h"
 #include "settings/BrioEasyPrefs.h"
 #include "shell/App.h"
 #include "shell/FileTypes.h"
+#include "shell/HelpWin.h"
 #include "shell/MenuBar1.h"
 #include "shell/Startup.h"
 
 namespace {
-
-// A receiver that is there but never sends anything, and keys that go nowhere: the run under
-// test must not depend on the machine's devices.
-class QuietReceiver : public platform::RemoteReceiver {
- public:
-  bool Available() override { return true; }
-  void Start(Sink) override {}
-  void Stop() override {}
-  void SetExclusive(bool) override {}
-};
-
-class NoKeys : public platform::KeyOutput {
- public:
-  int KeyCodeFor(int) override { return platform::kNoKeyCode; }
-  void Press(const platform::KeyStroke&) override {}
-};
 
 struct InjectedFailure : platform::RuntimeException {
   InjectedFailure() : platform::RuntimeException("injected") {}
@@ -62,8 +47,9 @@ class StartupTest : public ::testing::Test {
     std::filesystem::create_directories(configHome_);
     ::setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
 
-    platform::Plugins::SetRemoteFactory([] { return std::make_unique<QuietReceiver>(); });
-    platform::Plugins::SetKeyOutput(std::make_shared<NoKeys>());
+    // The run under test must not depend on the machine's devices.
+    remote_ = platform::testing::ScriptedRemote::Install();
+    keys_ = platform::testing::RecordingKeys::Install();
     platform::SetMsgBoxPresenter([this](const std::string& text) { messages_.push_back(text); });
     platform::Runtime::SetUnhandledPresenter(
         [this](const std::string& className, const std::string&) {
@@ -74,6 +60,8 @@ class StartupTest : public ::testing::Test {
     platform::Runtime::SetUnhandledPresenter(nullptr);
     platform::SetMsgBoxPresenter(nullptr);
     MenuBar1::SetItemFactory(nullptr);
+    platform::Plugins::SetRemoteFactory(nullptr);
+    platform::Plugins::SetKeyOutput(nullptr);
     std::filesystem::remove_all(configHome_);
   }
 
@@ -125,6 +113,8 @@ class StartupTest : public ::testing::Test {
     EXPECT_TRUE(released_.settingsGone);
   }
 
+  std::shared_ptr<platform::testing::ScriptedRemote> remote_;
+  std::shared_ptr<platform::testing::RecordingKeys> keys_;
   std::filesystem::path configHome_;
   std::vector<std::string> trace_;
   std::vector<std::string> messages_;
@@ -149,26 +139,35 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
               window->GetMenuBar() == MenuBar1::Instance();
   };
   bool shownByOpen = false;
+  std::weak_ptr<HelpWin> help;
+  bool helpClosed = false;
   bool closeSaved = false;
   phases.run = [&] {
     trace_.push_back("run");
     // The application's Open event arrives once the loop runs; let the user close the main
     // window right after it.
+    // With the help window open too: it must close with the program.
     struct Closer : App {
       bool* shown;
-      explicit Closer(bool* s) : shown(s) {}
+      std::weak_ptr<HelpWin>* help;
+      Closer(bool* s, std::weak_ptr<HelpWin>* h) : shown(s), help(h) {}
       void Event_Open() override {
         App::Event_Open();
         auto window = Window1::Instance();
         *shown = window->Visible();
+        *help = HelpWin::Instance();
         window->Close();
       }
     };
-    auto closer = std::make_shared<Closer>(&shownByOpen);
+    auto closer = std::make_shared<Closer>(&shownByOpen, &help);
     closer->SetMenuBar(App::Instance()->GetMenuBar());
     platform::Runtime::RegisterAppObject(closer);
     platform::Runtime::Run();
-    closeSaved = std::filesystem::exists(configHome_ / "ZibRemote.ini");
+    helpClosed = (help.expired() || help.lock()->IsClosed()) &&
+                 platform::GetImplicitWindow("HelpWin.HelpWin") == nullptr;
+    // The main window's Close event saved the table into the file its Open event made empty.
+    const auto file = configHome_ / "ZibRemote.ini";
+    closeSaved = std::filesystem::exists(file) && std::filesystem::file_size(file) > 0;
   };
 
   const int status = RunWith(phases);
@@ -179,6 +178,7 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
   EXPECT_TRUE(hiddenAfterStartup);
   EXPECT_TRUE(sameBar);
   EXPECT_TRUE(shownByOpen);
+  EXPECT_TRUE(helpClosed);
   EXPECT_TRUE(closeSaved);
   EXPECT_TRUE(unhandled_.empty());
   ExpectReleased();
@@ -205,7 +205,7 @@ TEST_F(StartupTest, QuitClosesTheWindowsAndEndsTheRun) {
   };
   EXPECT_EQ(RunWith(phases), 0);
   EXPECT_TRUE(mainClosed);
-  EXPECT_TRUE(std::filesystem::exists(configHome_ / "ZibRemote.ini"));
+  EXPECT_GT(std::filesystem::file_size(configHome_ / "ZibRemote.ini"), 0u);  // Close saved
   EXPECT_TRUE(unhandled_.empty());
   ExpectReleased();
 }
