@@ -1,6 +1,4 @@
-#include <cstdio>
+#include "shell/Startup.h"
 
-int main() {
-  std::fputs("zibtvremote: the main window is not built yet.\n", stderr);
-  return 0;
-}
+// The process's exit status is the one the framework gives at the end of the run.
+int main(int argc, char** argv) { return shell::RunProgram(argc, argv); }

@@ -1,2 +1,0 @@
-// Placeholder until the core lands.
-namespace core {}

@@ -1,2 +1,0 @@
-// Placeholder until the shell lands.
-namespace shell {}

@@ -1,0 +1,75 @@
+#include "shell/Startup.h"
+
+#include <exception>
+#include <memory>
+
+#include "core/Window1.h"
+#include "platform/Exceptions.h"
+#include "settings/BrioEasyPrefs.h"
+#include "shell/App.h"
+#include "shell/FileTypes.h"
+#include "shell/MenuBar1.h"
+
+namespace shell {
+
+void InitModuleState() {
+  // The classes need no registration at run time; what remains is the settings store's two
+  // lists, items before names.
+  BrioEasyPrefs::InitModuleState();
+}
+
+void ReleaseModuleState() {
+  FileTypes::Release();
+  MenuBar1::ReleaseInstance();
+  BrioEasyPrefs::ReleaseModuleState();  // its file, then its item list, then its name list
+}
+
+void InitFileTypes() { FileTypes::Initialize(); }
+
+void NewAppInstance() {
+  auto app = std::make_shared<App>();
+  platform::Deref(app, "no application object could be made");
+  // The bar is set before the registration, so whatever the framework raises on the registered
+  // application already finds its menus.
+  app->SetMenuBar(MenuBar1::Instance());
+  platform::Runtime::RegisterAppObject(std::move(app));
+}
+
+// The program has no application-level menu handlers: Quit works through the framework's own
+// quit item.
+void ApplicationAddMenuHandlers() {}
+
+// The main window is built hidden here and kept by the framework; the application's Open event
+// shows it. It is the program's only way in on a Linux desktop, so closing it ends the program
+// (a process left without it would be unreachable).
+void MakeDefaultView() {
+  const auto window = Window1::Instance();
+  platform::Runtime::QuitWhenWindowCloses(
+      platform::Deref(window, "no main window").FullClassName());
+}
+
+void Startup(const Phases& phases) {
+  phases.initFileTypes();
+  phases.newAppInstance();
+  phases.applicationAddMenuHandlers();
+  phases.makeDefaultView();
+}
+
+void Main(const Phases& phases) {
+  try {
+    platform::Runtime::RunFrameworkInitialization([&phases] { Startup(phases); });
+    phases.run();
+  } catch (...) {
+    platform::Runtime::UnhandledException(std::current_exception());
+  }
+}
+
+int RunProgram(int& argc, char** argv, const Phases& phases) {
+  platform::Runtime::Init(argc, argv);
+  phases.initModuleState();
+  Main(phases);
+  phases.releaseModuleState();
+  return platform::Runtime::Exit();
+}
+
+}  // namespace shell

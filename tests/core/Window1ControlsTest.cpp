@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/Window1.h"
+#include "platform/Window.h"
+#include "shell/HelpWin.h"
+#include "tests/core/CoreTestSupport.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class Window1Controls : public coretest::CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    window = Window1::Instance();
+    fw->remote->ClearCalls();  // the open asked whether a remote is there
+  }
+  void TearDown() override {
+    window.reset();
+    CoreTest::TearDown();
+  }
+  std::shared_ptr<Window1> window;
+};
+
+TEST_F(Window1Controls, TriangleExpandsThenCollapses) {
+  auto triangle = window->DisclosureTriangle1();
+  triangle->Click();
+  EXPECT_EQ(window->Height(), 315);
+  EXPECT_TRUE(window->CheckBox1()->Visible());
+  triangle->Click();
+  EXPECT_EQ(window->Height(), 50);
+  EXPECT_FALSE(window->CheckBox1()->Visible());
+}
+
+TEST_F(Window1Controls, TriangleCollapsesFromAnyOtherHeight) {
+  window->SetHeight(200);
+  window->CheckBox1()->SetVisible(true);
+  window->DisclosureTriangle1()->Click();
+  EXPECT_EQ(window->Height(), 50);
+  EXPECT_FALSE(window->CheckBox1()->Visible());
+}
+
+TEST_F(Window1Controls, SwitchStartsThenStopsListening) {
+  auto button = window->PushButton1();
+  button->Push();
+  EXPECT_EQ(fw->remote->Calls(), Calls{"start"});
+  EXPECT_EQ(button->Caption(), "Turn Off");
+  EXPECT_TRUE(window->isListening());
+  button->Push();
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "stop"}));
+  EXPECT_EQ(button->Caption(), "Turn On");
+  EXPECT_FALSE(window->isListening());
+  EXPECT_TRUE(fw->unhandled.empty());
+}
+
+TEST_F(Window1Controls, SwitchStillCallsTheListenerWithoutARemote) {
+  CloseMainWindow();
+  fw->remote->SetAvailable(false);
+  window = Window1::Instance();
+  EXPECT_EQ(fw->messages, Calls{"No Apple Remote driver found."});
+  fw->remote->ClearCalls();
+  window->PushButton1()->Push();
+  window->PushButton1()->Push();
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "stop"}));
+  EXPECT_EQ(window->PushButton1()->Caption(), "Turn On");
+}
+
+// A start that fails leaves the flag off, so the next click tries to start again.
+TEST_F(Window1Controls, FailedStartKeepsTheFlagOff) {
+  auto button = window->PushButton1();
+  fw->remote->SetFailStart(true);
+  button->Push();
+  EXPECT_EQ(fw->unhandled.size(), 1u);
+  EXPECT_EQ(button->Caption(), "Turn Off");
+  EXPECT_FALSE(window->isListening());
+  fw->remote->SetFailStart(false);
+  button->Push();
+  EXPECT_EQ(fw->remote->Calls(), (Calls{"start", "start"}));
+  EXPECT_TRUE(window->isListening());
+}
+
+TEST_F(Window1Controls, ExclusiveModeIsSetOnEveryClickWhileNotListening) {
+  window->DisclosureTriangle1()->Click();
+  auto box = window->CheckBox1();
+  box->Click();
+  EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
+  EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
+  window->DisclosureTriangle1()->Click();  // collapsing hides the box, nothing more
+  EXPECT_TRUE(box->Value());
+  EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
+  EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
+  EXPECT_FALSE(window->isListening());
+}
+
+TEST_F(Window1Controls, HelpButtonShowsOneHelpWindowAtATime) {
+  window->HelpPush()->Push();
+  auto first = platform::GetImplicitWindow("HelpWin.HelpWin");
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->Visible());
+  window->HelpPush()->Push();
+  EXPECT_EQ(platform::GetImplicitWindow("HelpWin.HelpWin"), first);
+  first->Close();
+  window->HelpPush()->Push();
+  auto second = platform::GetImplicitWindow("HelpWin.HelpWin");
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  EXPECT_TRUE(second->Visible());
+  EXPECT_TRUE(fw->unhandled.empty());
+}
+
+}  // namespace
