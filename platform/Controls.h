@@ -143,6 +143,8 @@ class DisclosureTriangle : public Control {
  private:
   friend class Window;
   explicit DisclosureTriangle(Window& window);
+  void ShowValue();
+  bool value_ = false;
 };
 
 // A list of rows and columns, both counted from 0, with an optional heading row that is not a

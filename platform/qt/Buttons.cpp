@@ -86,39 +86,35 @@ void CheckBox::Click() {
 
 // --- DisclosureTriangle ---
 
-namespace {
-void ShowTurned(QToolButton* button, bool open) {
-  button->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
-}
-}  // namespace
-
+// An arrow that points right while closed and down while open; not a toggle button, whose
+// pressed look would hide the arrow's turn.
 DisclosureTriangle::DisclosureTriangle(Window& window) : Control(window) {
   auto* button = new QToolButton(window.impl().content);
-  button->setCheckable(true);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
-  ShowTurned(button, false);
   impl().Adopt(button);
-  impl().connections.push_back(QObject::connect(button, &QToolButton::clicked, [this, button] {
-    ShowTurned(button, button->isChecked());
+  ShowValue();
+  impl().connections.push_back(QObject::connect(button, &QToolButton::clicked, [this] {
+    value_ = !value_;
+    ShowValue();
     RaiseEvent("Action");
   }));
 }
 
-void DisclosureTriangle::SetProperties(const Properties& props) {
-  if (auto* button = qobject_cast<QToolButton*>(impl().widget.data())) {
-    button->setChecked(props.value);
-    ShowTurned(button, props.value);
-    button->setFocusPolicy(props.acceptFocus ? Qt::TabFocus : Qt::NoFocus);
-  }
-  ApplyCommon(props);
-  if (!props.acceptFocus && impl().widget) impl().widget->setFocusPolicy(Qt::NoFocus);
+void DisclosureTriangle::ShowValue() {
+  if (auto* button = qobject_cast<QToolButton*>(impl().widget.data()))
+    button->setArrowType(value_ ? Qt::DownArrow : Qt::RightArrow);
 }
 
-bool DisclosureTriangle::Value() const {
-  auto* button = qobject_cast<QToolButton*>(impl().widget.data());
-  return button && button->isChecked();
+void DisclosureTriangle::SetProperties(const Properties& props) {
+  value_ = props.value;
+  ShowValue();
+  ApplyCommon(props);
+  if (impl().widget)
+    impl().widget->setFocusPolicy(props.acceptFocus && props.tabStop ? Qt::TabFocus : Qt::NoFocus);
 }
+
+bool DisclosureTriangle::Value() const { return value_; }
 
 void DisclosureTriangle::Click() {
   if (auto* button = qobject_cast<QToolButton*>(impl().widget.data())) button->click();

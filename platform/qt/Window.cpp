@@ -182,6 +182,18 @@ void Window::Impl::PlaceControls() {
   for (const auto& control : controls) control->impl().Place(width, height);
 }
 
+void Window::Impl::OrderTabStops() {
+  std::vector<Control*> order;
+  for (const auto& control : controls)
+    if (control->impl().widget && control->impl().widget->focusPolicy() != Qt::NoFocus)
+      order.push_back(control.get());
+  std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+    return a->CommonProperties().tabIndex < b->CommonProperties().tabIndex;
+  });
+  for (std::size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1]->impl().widget, order[i]->impl().widget);
+}
+
 void Window::Impl::InstallMenuBar(const std::shared_ptr<MenuBar>& tree) {
   if (!widget) return;
   if (qtMenuBar) {
@@ -213,6 +225,7 @@ void Window::Constructor() {
   registry.open.push_back(self);
   registry.implicit[impl_->fullClassName] = self;
   impl_->constructed = true;
+  impl_->OrderTabStops();
   for (const auto& control : Controls()) control->RaiseEvent("Open");
   RaiseOpen();
   if (impl_->props.visible && !impl_->closed) Show();

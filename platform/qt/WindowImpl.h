@@ -60,6 +60,7 @@ struct Window::Impl {
   void PlaceControls();
   void InstallMenuBar(const std::shared_ptr<MenuBar>& tree);
   void TakeUserSize();
+  void OrderTabStops();
 
   Window& self;
   std::string fullClassName;
