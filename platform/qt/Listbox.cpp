@@ -2,6 +2,7 @@
 // the table shows it and reports what the user changes.
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <charconv>
@@ -96,9 +97,45 @@ void ListDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
   QStyledItemDelegate::setModelData(editor, model, index);
 }
 
+namespace {
+
+bool IsBareCheck(const QStyleOptionViewItem& option) {
+  return option.features.testFlag(QStyleOptionViewItem::HasCheckIndicator) && option.text.isEmpty();
+}
+
+QStyle* StyleFor(const QStyleOptionViewItem& option) {
+  return option.widget ? option.widget->style() : QApplication::style();
+}
+
+QRect CenteredCheckRect(const QStyleOptionViewItem& option) {
+  const QSize size =
+      StyleFor(option)
+          ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, option.widget)
+          .size();
+  QRect box(QPoint(0, 0), size);
+  box.moveCenter(option.rect.center());
+  return box;
+}
+
+}  // namespace
+
 void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
-  QStyledItemDelegate::paint(painter, option, index);
+  QStyleOptionViewItem viewOption(option);
+  initStyleOption(&viewOption, index);
+  if (IsBareCheck(viewOption)) {
+    QStyle* style = StyleFor(viewOption);
+    QStyleOptionViewItem background(viewOption);
+    background.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, viewOption.widget);
+    QStyleOptionViewItem box(viewOption);
+    box.rect = CenteredCheckRect(viewOption);
+    box.state &= ~QStyle::State_HasFocus;
+    box.state |= viewOption.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, viewOption.widget);
+  } else {
+    QStyledItemDelegate::paint(painter, option, index);
+  }
   if (!horizontalLines) return;
   painter->save();
   painter->setPen(option.palette.color(QPalette::Midlight));
@@ -106,13 +143,46 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   painter->restore();
 }
 
+bool ListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                               const QStyleOptionViewItem& option, const QModelIndex& index) {
+  QStyleOptionViewItem viewOption(option);
+  initStyleOption(&viewOption, index);
+  if (!IsBareCheck(viewOption))
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+  const Qt::ItemFlags flags = model->flags(index);
+  if (!flags.testFlag(Qt::ItemIsUserCheckable) || !flags.testFlag(Qt::ItemIsEnabled) ||
+      !option.state.testFlag(QStyle::State_Enabled))
+    return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton ||
+          !CenteredCheckRect(viewOption).contains(mouse->position().toPoint()))
+        return false;
+      if (event->type() != QEvent::MouseButtonRelease) return true;
+      break;
+    }
+    case QEvent::KeyPress: {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key != Qt::Key_Space && key != Qt::Key_Select) return false;
+      break;
+    }
+    default:
+      return false;
+  }
+  const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+  return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+}
+
 QRect ListDelegate::CheckIndicatorRect(const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {
   QStyleOptionViewItem viewOption(option);
   initStyleOption(&viewOption, index);
-  const QWidget* widget = option.widget;
-  QStyle* style = widget ? widget->style() : QApplication::style();
-  return style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &viewOption, widget);
+  if (IsBareCheck(viewOption)) return CenteredCheckRect(viewOption);
+  return StyleFor(viewOption)
+      ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &viewOption, viewOption.widget);
 }
 
 QStyleOptionViewItem ListTable::ViewItemOption(const QModelIndex& index) const {
@@ -351,6 +421,11 @@ void Listbox::SetColumnType(int column, int type) {
   CheckColumn(column);
   state_->types[static_cast<std::size_t>(column)] = type;
   for (int r = 0; r < ListCount(); ++r) ShowCell(r, column);
+  // A column of check boxes shows them centred, so its heading is centred over them.
+  if (auto* table = qt::TableWidget(*this))
+    if (auto* heading = table->horizontalHeaderItem(column))
+      heading->setTextAlignment(type == kTypeCheckBox ? Qt::AlignCenter
+                                                      : Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 int Listbox::ListIndex() const {

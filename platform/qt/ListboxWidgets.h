@@ -23,7 +23,8 @@ class LineBreakStripper : public QValidator {
   static QString Strip(QString text);
 };
 
-// Editors for editable cells, and the list's horizontal grid lines.
+// Editors for editable cells, check boxes centred in cells that hold nothing else, and the
+// list's horizontal grid lines.
 class ListDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -33,6 +34,8 @@ class ListDelegate : public QStyledItemDelegate {
                     const QModelIndex& index) const override;
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
   // Where a check cell's box is drawn, in viewport coordinates.
   QRect CheckIndicatorRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 

@@ -22,6 +22,10 @@ using platform::Listbox;
 using platform::PushButton;
 using platformtest::ScriptedWindow;
 
+struct OtherWindow : platform::Window {
+  OtherWindow() : Window("Other.Other") {}
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   platform::testing::TestFramework framework;
@@ -89,6 +93,8 @@ TEST_F(WindowTest, BuildingRegistersTheImplicitInstanceThenRaisesOpenEventsInOrd
                                                       "Open Second", "Open Third", "Open"}));
   EXPECT_EQ(seen, (std::vector<std::string>{"not registered", "registered"}));
   EXPECT_EQ(platform::GetImplicitWindow("Main.Main"), window);
+  EXPECT_EQ(platform::CheckCast<ScriptedWindow>(platform::GetImplicitWindow("Main.Main")), window);
+  EXPECT_THROW(platform::CheckCast<OtherWindow>(window), platform::IllegalCastException);
   EXPECT_FALSE(window->Visible());  // built hidden, as its layout says
 
   window->Close();
