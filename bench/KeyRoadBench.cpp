@@ -1,4 +1,5 @@
-// How long a key takes to reach the focused X client: the program's road from a remote event,
+// How long a key takes to reach the focused X client: the program's road from a remote event
+// (scripted remote -> main loop -> mapping -> Window1::buttonpressed -> PresskeyMBS -> XTest),
 // a bare XTest press of the same key, and `xdotool key` for the same key, in one run on a
 // virtual X server of its own.
 //
@@ -14,11 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/AppleRemote.h"
+#include "bench/ProgramUnderBench.h"
 #include "platform/KeyPress.h"
+#include "platform/Plugins.h"
+#include "platform/Runtime.h"
 #include "platform/linux/Backends.h"
 #include "tests/keys/xsession/FocusedWindow.h"
 #include "tests/keys/xsession/XvfbServer.h"
@@ -31,21 +35,10 @@ using Clock = std::chrono::steady_clock;
 using zib_testing::FocusedWindow;
 
 constexpr int kWarmUp = 10;
-constexpr int kRemoteButtonPlay = 1;  // any button: the road is the same for all of them
-
-// The remote event's road to the key output. Today it goes to the platform key output directly,
-// doing what the keystroke engine does for a row with Key "p" and no modifiers: look the key code
-// up, then press. When the core is built, route it as the program does instead:
-//   Window1::Instance()->buttonpressed(eventID)   (with the table's row for that button)
-platform::RemoteReceiver::Sink RemoteEventRoad(platform::KeyOutput& keys) {
-  return [&keys](int /*button*/, bool down) {
-    if (!down) return;
-    platform::KeyStroke stroke;
-    stroke.charCode = 'p';
-    stroke.keyCode = keys.KeyCodeFor(stroke.charCode);
-    keys.Press(stroke);
-  };
-}
+// Play pressed: the remote event (3, True), which the table's first row (ID 1) answers.
+constexpr int kRemoteButtonPlay = 3;
+constexpr bool kRemoteDown = true;
+constexpr int kPlayRow = 0;
 
 struct Figures {
   std::string road;
@@ -115,10 +108,45 @@ int main(int argc, char** argv) {
 
   std::vector<Figures> results;
 
-  auto keys = platform::linux_backends::NewSystemKeyOutput();
-  const auto road = RemoteEventRoad(*keys);
-  results.push_back(Measure("remote event -> KeyOutput (XTest) -> client", presses, *window,
-                            keyCode, [&] { road(kRemoteButtonPlay, true); }));
+  {
+    // The program itself, as it runs for a user: Qt on the offscreen platform (no window needs
+    // drawing), the remote scripted, the keys through the real system output to this display.
+    zib_bench::ProgramUnderBench program;
+    platform::Plugins::SetKeyOutput(platform::linux_backends::NewSystemKeyOutput());
+    // A key output that does not reach this display would make every press wait out its timeout.
+    if (platform::Plugins::Keys().KeyCodeFor('p') != static_cast<int>(keyCode)) {
+      std::fprintf(stderr, "key_road_bench: the system key output does not type on %s\n",
+                   server->Display().c_str());
+      return 1;
+    }
+    if (!program.ListenWithRow(kPlayRow, "p", error)) {
+      std::fprintf(stderr, "key_road_bench: %s\n", error.c_str());
+      return 1;
+    }
+    results.push_back(
+        Measure("remote event -> Window1 -> XTest -> client", presses, *window, keyCode, [&] {
+          program.remote().Inject(kRemoteButtonPlay, kRemoteDown);
+          platform::Runtime::ProcessPendingEvents();
+        }));
+    if (program.Unhandled()) {
+      std::fprintf(stderr, "key_road_bench: the program raised: %s\n",
+                   program.Unhandled()->c_str());
+      return 1;
+    }
+  }
+
+  // The same key output alone, as the engine uses it (key code, then press): what is left of the
+  // first row once this is taken off is the program's own share (main loop, mapping, table).
+  {
+    auto keys = platform::linux_backends::NewSystemKeyOutput();
+    results.push_back(
+        Measure("XTest key output alone (KeyCodeFor + Press)", presses, *window, keyCode, [&] {
+          platform::KeyStroke stroke;
+          stroke.charCode = 'p';
+          stroke.keyCode = keys->KeyCodeFor(stroke.charCode);
+          keys->Press(stroke);
+        }));
+  }
 
   Display* bare = XOpenDisplay(server->Display().c_str());
   results.push_back(Measure("bare XTest press", presses, *window, keyCode, [&] {
