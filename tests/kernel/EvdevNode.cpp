@@ -84,6 +84,16 @@ bool EvdevReader::HasKey(int code) const {
   return (bits[index / 8] & (1u << (index % 8))) != 0;
 }
 
+std::vector<int> EvdevReader::KeysDown() const {
+  unsigned char bits[KEY_MAX / 8 + 1] = {};
+  std::vector<int> down;
+  if (ioctl(fd_, EVIOCGKEY(sizeof bits), bits) < 0) return down;
+  for (unsigned code = 0; code <= KEY_MAX; ++code) {
+    if ((bits[code / 8] & (1u << (code % 8))) != 0) down.push_back(static_cast<int>(code));
+  }
+  return down;
+}
+
 bool EvdevReader::Grab(bool on) { return ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0; }
 
 bool EvdevReader::ReadOne(Millis timeout, KeyEvent& out) {

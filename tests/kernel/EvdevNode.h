@@ -34,6 +34,8 @@ class EvdevReader {
   int Fd() const noexcept { return fd_; }
   std::string Name() const;
   bool HasKey(int code) const;
+  // The keys the device holds down right now (EVIOCGKEY).
+  std::vector<int> KeysDown() const;
   // EVIOCGRAB; false when another reader holds the grab.
   bool Grab(bool on);
 

@@ -12,6 +12,7 @@
 
 #include "tests/kernel/EvdevNode.h"
 #include "tests/kernel/FakeReceiver.h"
+#include "tests/kernel/TestKeyboard.h"
 
 namespace zibk {
 namespace {
@@ -180,6 +181,23 @@ std::string CheckHotplug() {
   return "unplugged, the node reports ENODEV; plugged in again, a new node works";
 }
 
+std::string CheckUinputKeyboard() {
+  TestKeyboard keyboard;
+  const auto node = WaitForNode(TestKeyboard::kVendor, TestKeyboard::kProduct, kNodeTimeout);
+  Expect(node.has_value(), "no evdev node for the uinput keyboard");
+  EvdevReader reader(*node);
+  const int keys[][2] = {{KEY_LEFTSHIFT, 1}, {KEY_P, 1}, {KEY_P, 0}, {KEY_LEFTSHIFT, 0}};
+  for (const auto& key : keys) keyboard.Key(key[0], key[1] != 0);
+  const auto events = reader.ReadFor(Millis{300});
+  Expect(events.size() == 4, "the keyboard node gave " + Describe(events));
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    Expect(events[i].code == keys[i][0] && events[i].value == keys[i][1],
+           "the keyboard node gave " + Describe(events));
+  }
+  Expect(reader.KeysDown().empty(), "a key stayed down");
+  return "Shift+P written to a uinput keyboard reads back from its evdev node, no key left down";
+}
+
 struct Check {
   const char* name;
   std::string (*run)();
@@ -191,6 +209,7 @@ constexpr Check kChecks[] = {
     {"hold", CheckHold},
     {"grab", CheckGrab},
     {"hotplug", CheckHotplug},
+    {"uinput-keyboard", CheckUinputKeyboard},
 };
 
 constexpr int kAttempts = 3;
