@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/KeyPress.h"
+#include "platform/linux/keys/uinput/UinputKeyboard.h"
+
+// The three key outputs of this platform. Each KeyOutput gives key codes in its own domain (X key
+// codes, evdev codes) and Press takes only codes that the same output gave.
+//
+// The key code is the key that types the character; the modifiers are only those the stroke
+// asks for. So "P" without Shift presses the P key alone and the focused application sees the
+// key's first level, "p"; ":" on a US keyboard presses the ";" key. A character that no key of
+// the current layout types gives kNoKeyCode, and Press with it presses nothing at all.
+namespace platform::linux_keys {
+
+// XTest on the X display `displayName` (null: $DISPLAY). Null when the display cannot be opened
+// or has no XTEST extension. Key codes follow the server's current keymap and group at every
+// call, so a layout switch counts from the next press.
+std::unique_ptr<KeyOutput> NewXTestKeyOutput(const char* displayName, std::string& error);
+
+// A uinput virtual keyboard, created now and kept for the output's life, with key codes from the
+// layout configured in `keyboardConfigPath` (US without it). Null, with the reason, when the
+// keyboard cannot be created or the layout not compiled.
+std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
+                                              const std::string& keyboardConfigPath,
+                                              std::string& error);
+
+// Presses nothing; every key code is kNoKeyCode.
+std::unique_ptr<KeyOutput> NewNullKeyOutput();
+
+}  // namespace platform::linux_keys

@@ -1,0 +1,51 @@
+#include <utility>
+
+#include "platform/linux/keys/KeyOutputs.h"
+#include "platform/linux/keys/XkbKeymap.h"
+
+namespace platform::linux_keys {
+namespace {
+
+class UinputKeyOutput final : public KeyOutput {
+ public:
+  UinputKeyOutput(std::unique_ptr<UinputKeyboard> keyboard, std::unique_ptr<XkbKeymap> keymap)
+      : keyboard_(std::move(keyboard)), keymap_(std::move(keymap)) {}
+
+  int KeyCodeFor(int charCode) override {
+    const int code = keymap_->EvdevCodeFor(charCode, UinputKeyboard::kMaxKeyCode);
+    return code > 0 ? code : kNoKeyCode;
+  }
+
+  void Press(const KeyStroke& stroke) override {
+    // Tap refuses codes outside the keyboard's range, kNoKeyCode among them.
+    keyboard_->Tap(stroke.keyCode,
+                   ModifierKeys{stroke.command, stroke.control, stroke.option, stroke.shift});
+  }
+
+ private:
+  std::unique_ptr<UinputKeyboard> keyboard_;
+  std::unique_ptr<XkbKeymap> keymap_;
+};
+
+class NullKeyOutput final : public KeyOutput {
+ public:
+  int KeyCodeFor(int) override { return kNoKeyCode; }
+  void Press(const KeyStroke&) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
+                                              const std::string& keyboardConfigPath,
+                                              std::string& error) {
+  // The layout first: without it the device would only be made to be removed again.
+  auto keymap = XkbKeymap::Compile(ReadKeyboardConfig(keyboardConfigPath), error);
+  if (!keymap) return nullptr;
+  auto keyboard = UinputKeyboard::Create(options, error);
+  if (!keyboard) return nullptr;
+  return std::make_unique<UinputKeyOutput>(std::move(keyboard), std::move(keymap));
+}
+
+std::unique_ptr<KeyOutput> NewNullKeyOutput() { return std::make_unique<NullKeyOutput>(); }
+
+}  // namespace platform::linux_keys

@@ -1,0 +1,238 @@
+// Key delivery for real: a virtual X server of the test's own, an X client window with the
+// focus, and the XTest key output pressing keys into it.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/KeyPress.h"
+#include "platform/linux/Backends.h"
+#include "platform/linux/keys/KeyOutputs.h"
+#include "tests/keys/xsession/FocusedWindow.h"
+#include "tests/keys/xsession/XvfbServer.h"
+
+using platform::KeyStroke;
+using platform::kNoKeyCode;
+using zib_testing::FocusedWindow;
+using zib_testing::SeenKey;
+using zib_testing::XvfbServer;
+
+namespace {
+
+constexpr std::chrono::milliseconds kEventWait{2000};
+// Long enough for a stray event to arrive from the same machine; nothing should.
+constexpr std::chrono::milliseconds kQuietWait{150};
+
+class XTestDelivery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    server_ = XvfbServer::Start(error);
+    if (!server_) GTEST_SKIP() << error;
+    window_ = FocusedWindow::Open(server_->Display(), error);
+    ASSERT_TRUE(window_) << error;
+    output_ = platform::linux_keys::NewXTestKeyOutput(server_->Display().c_str(), error);
+    ASSERT_TRUE(output_) << error;
+  }
+
+  std::vector<SeenKey> Receive(size_t count) {
+    std::vector<SeenKey> keys;
+    while (keys.size() < count) {
+      auto key = window_->NextKey(kEventWait);
+      if (!key) break;
+      keys.push_back(*key);
+    }
+    return keys;
+  }
+
+  std::unique_ptr<XvfbServer> server_;
+  std::unique_ptr<FocusedWindow> window_;
+  std::unique_ptr<platform::KeyOutput> output_;
+};
+
+struct Row {
+  const char* name;
+  int charCode;
+  bool command, control, option, shift;
+  std::uint32_t baseKeysym;  // the key that must be pressed, by its first level
+  std::uint32_t seenKeysym;  // what the focused client makes of it
+};
+
+TEST_F(XTestDelivery, FocusedClientSeesExactlyTheKeyAndModifiersOfEachRow) {
+  const std::uint32_t super = window_->MaskOf(XK_Super_L), control = window_->MaskOf(XK_Control_L),
+                      alt = window_->MaskOf(XK_Alt_L), shift = window_->MaskOf(XK_Shift_L);
+  ASSERT_TRUE(super && control && alt && shift);
+
+  const Row rows[] = {
+      // The modifiers come from the row alone: "P" without SHIFT is the P key unshifted.
+      {"P with CMD", 'P', true, false, false, false, XK_p, XK_p},
+      {"p with SHIFT", 'p', false, false, false, true, XK_p, XK_P},
+      {"1", '1', false, false, false, false, XK_1, XK_1},
+      {"space", ' ', false, false, false, false, XK_space, XK_space},
+      {"Tab", 9, false, false, false, false, XK_Tab, XK_Tab},
+      {"CR", 13, false, false, false, false, XK_Return, XK_Return},
+      {"LF", 10, false, false, false, false, XK_Return, XK_Return},
+      {"BackSpace", 8, false, false, false, false, XK_BackSpace, XK_BackSpace},
+      {"Escape", 27, false, false, false, false, XK_Escape, XK_Escape},
+      {"Delete", 127, false, false, false, false, XK_Delete, XK_Delete},
+      {"a with all four", 'a', true, true, true, true, XK_a, XK_A},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const int code = output_->KeyCodeFor(row.charCode);
+    ASSERT_EQ(code, static_cast<int>(window_->KeyCodeOf(row.baseKeysym)));
+    output_->Press({row.charCode, code, row.command, row.control, row.option, row.shift});
+
+    std::vector<std::uint32_t> modifiers;
+    if (row.command) modifiers.push_back(XK_Super_L);
+    if (row.control) modifiers.push_back(XK_Control_L);
+    if (row.option) modifiers.push_back(XK_Alt_L);
+    if (row.shift) modifiers.push_back(XK_Shift_L);
+    const unsigned state = (row.command ? super : 0) | (row.control ? control : 0) |
+                           (row.option ? alt : 0) | (row.shift ? shift : 0);
+
+    const auto keys = Receive(2 * modifiers.size() + 2);
+    ASSERT_EQ(keys.size(), 2 * modifiers.size() + 2);
+    for (size_t i = 0; i < modifiers.size(); ++i) {
+      EXPECT_TRUE(keys[i].press);
+      EXPECT_EQ(keys[i].baseKeysym, modifiers[i]) << "modifier " << i << " down";
+      const SeenKey& up = keys[keys.size() - 1 - i];
+      EXPECT_FALSE(up.press);
+      EXPECT_EQ(up.baseKeysym, modifiers[i]) << "modifier " << i << " up, in reverse";
+    }
+    const SeenKey& down = keys[modifiers.size()];
+    const SeenKey& up = keys[modifiers.size() + 1];
+    EXPECT_TRUE(down.press);
+    EXPECT_EQ(down.keyCode, static_cast<unsigned>(code));
+    EXPECT_EQ(down.state, state);
+    EXPECT_EQ(down.keysym, row.seenKeysym);
+    EXPECT_FALSE(up.press);
+    EXPECT_EQ(up.keyCode, static_cast<unsigned>(code));
+  }
+  EXPECT_FALSE(window_->NextKey(kQuietWait)) << "an event beyond the rows' own";
+  EXPECT_FALSE(window_->AnyKeyDown());
+}
+
+TEST_F(XTestDelivery, CharacterThatNoKeyTypesPressesNothing) {
+  const int smiley = 0x263a;
+  EXPECT_EQ(output_->KeyCodeFor(smiley), kNoKeyCode);
+  EXPECT_EQ(output_->KeyCodeFor(2), kNoKeyCode);  // a control character without a key
+  // Whatever code arrives, nothing goes down: not the key, and not the modifiers either.
+  for (int code : {kNoKeyCode, 0, 3, 256, 100000}) {
+    SCOPED_TRACE(code);
+    output_->Press({smiley, code, true, true, true, true});
+    EXPECT_FALSE(window_->NextKey(kQuietWait));
+  }
+  EXPECT_FALSE(window_->AnyKeyDown());
+}
+
+TEST_F(XTestDelivery, KeyCodesFollowTheServersCurrentKeymap) {
+  Display* display = window_->Connection();
+  const KeyCode qKey = XKeysymToKeycode(display, XK_q);
+  ASSERT_EQ(output_->KeyCodeFor('z'), static_cast<int>(XKeysymToKeycode(display, XK_z)));
+  // Another client remaps the Q key to type "z", as a layout switch would.
+  KeySym zOnQ[] = {XK_z, XK_Z};
+  XChangeKeyboardMapping(display, qKey, 2, zOnQ, 1);
+  KeySym qOnZ[] = {XK_q, XK_Q};
+  XChangeKeyboardMapping(display, XKeysymToKeycode(display, XK_z), 2, qOnZ, 1);
+  XSync(display, False);
+
+  const int code = output_->KeyCodeFor('z');
+  EXPECT_EQ(code, static_cast<int>(qKey));
+  output_->Press({'z', code, false, false, false, false});
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keyCode, qKey);
+  EXPECT_EQ(key->keysym, XK_z);
+}
+
+TEST_F(XTestDelivery, ModifierMissingFromTheKeymapIsLeftOut) {
+  Display* display = window_->Connection();
+  // Every key that gives Super_L on some level (evdev keymaps have a second, hidden one).
+  int minCode = 0, maxCode = 0, perCode = 0;
+  XDisplayKeycodes(display, &minCode, &maxCode);
+  KeySym* map =
+      XGetKeyboardMapping(display, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+  std::vector<KeySym> nothing(static_cast<size_t>(perCode), NoSymbol);
+  for (int code = minCode; code <= maxCode; ++code)
+    for (int i = 0; i < perCode; ++i)
+      if (map[(code - minCode) * perCode + i] == XK_Super_L)
+        XChangeKeyboardMapping(display, code, perCode, nothing.data(), 1);
+  XFree(map);
+  XSync(display, False);
+
+  const int code = output_->KeyCodeFor('x');
+  output_->Press({'x', code, true, false, false, true});
+  const auto keys = Receive(4);
+  ASSERT_EQ(keys.size(), 4u);
+  EXPECT_EQ(keys[0].baseKeysym, XK_Shift_L);
+  EXPECT_EQ(keys[1].keysym, XK_X);
+  EXPECT_EQ(keys[3].baseKeysym, XK_Shift_L);
+  EXPECT_FALSE(keys[3].press);
+  EXPECT_FALSE(window_->NextKey(kQuietWait));
+  EXPECT_FALSE(window_->AnyKeyDown());
+}
+
+TEST_F(XTestDelivery, KeyCodesFollowTheActiveLayoutGroup) {
+  const std::string setxkbmap = zib_testing::FindProgram("setxkbmap");
+  if (setxkbmap.empty())
+    GTEST_SKIP() << "setxkbmap is not installed (Debian package x11-xkb-utils)";
+  const std::string command = setxkbmap + " -display " + server_->Display() + " -layout us,ru";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  Display* display = window_->Connection();
+  const int aKey = static_cast<int>(XKeysymToKeycode(display, XK_a));
+
+  XkbLockGroup(display, XkbUseCoreKbd, 1);
+  XSync(display, False);
+  EXPECT_EQ(output_->KeyCodeFor('a'), kNoKeyCode) << "no key types a Latin a in the second group";
+  const int ef = output_->KeyCodeFor(0x444);
+  EXPECT_EQ(ef, aKey);
+  output_->Press({0x444, ef, false, false, false, false});
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keysym, XK_Cyrillic_ef);
+
+  XkbLockGroup(display, XkbUseCoreKbd, 0);
+  XSync(display, False);
+  EXPECT_EQ(output_->KeyCodeFor('a'), aKey);
+  EXPECT_EQ(output_->KeyCodeFor(0x444), kNoKeyCode);
+}
+
+TEST_F(XTestDelivery, SystemOutputUsesXTestWhenThereIsADisplay) {
+  ::setenv("DISPLAY", server_->Display().c_str(), 1);
+  ::unsetenv("WAYLAND_DISPLAY");
+  auto output = platform::linux_backends::NewSystemKeyOutput();
+  ASSERT_TRUE(output);
+  const int code = output->KeyCodeFor('x');
+  EXPECT_EQ(code, static_cast<int>(window_->KeyCodeOf(XK_x)));
+  output->Press({'x', code, false, false, false, false});
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keysym, XK_x);
+}
+
+TEST(SystemKeyOutput, WithoutDisplayOrUinputPressesNothingAndSaysSoOnce) {
+  if (::access("/dev/uinput", W_OK) == 0)
+    GTEST_SKIP() << "/dev/uinput is writable here, so the uinput keyboard would be chosen";
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  testing::internal::CaptureStderr();
+  auto first = platform::linux_backends::NewSystemKeyOutput();
+  auto second = platform::linux_backends::NewSystemKeyOutput();
+  const std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->KeyCodeFor('a'), kNoKeyCode);
+  first->Press({'a', 38, true, false, false, false});  // must not crash whatever the code
+
+  const auto at = said.find("press no keys");
+  ASSERT_NE(at, std::string::npos) << said;
+  EXPECT_EQ(said.find("press no keys", at + 1), std::string::npos) << "said more than once";
+  EXPECT_NE(said.find("/dev/uinput"), std::string::npos) << said;
+}
+
+}  // namespace

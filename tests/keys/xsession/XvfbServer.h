@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <sys/types.h>
+
+namespace zib_testing {
+
+// A virtual X server of our own, on the first free display number, for as long as the object
+// lives.
+class XvfbServer {
+ public:
+  // Null, with the reason in `error`, when Xvfb is not installed or does not start.
+  static std::unique_ptr<XvfbServer> Start(std::string& error);
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+
+  const std::string& Display() const noexcept { return display_; }  // ":N"
+
+ private:
+  XvfbServer(pid_t pid, std::string display) : pid_(pid), display_(std::move(display)) {}
+  pid_t pid_;
+  std::string display_;
+};
+
+// The full path of a program on $PATH, empty when there is none.
+std::string FindProgram(const std::string& name);
+
+}  // namespace zib_testing
