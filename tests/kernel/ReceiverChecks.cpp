@@ -1,0 +1,293 @@
+// The application's receiver code (discovery, decoding, grab, hotplug) listening to the real
+// driver, run by a plain poll loop instead of the GUI's event loop.
+#include <linux/input.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/linux/remote/device/EvdevDevice.h"
+#include "platform/linux/remote/device/PollLoop.h"
+#include "platform/linux/remote/device/RemoteDecoder.h"
+#include "platform/linux/remote/device/RemoteSession.h"
+#include "tests/kernel/Checks.h"
+#include "tests/kernel/DecoyDevice.h"
+
+namespace zibk {
+namespace {
+
+namespace remote = platform::evdev_remote;
+namespace code = platform::evdev_remote::button;
+using remote::RemoteEvent;
+
+struct Report {
+  RemoteEvent event;
+  Clock::time_point at;
+};
+
+// One listener as the application has it: a session on a loop, its reports collected.
+class Listener {
+ public:
+  Listener() { loop_.Attach(session_); }
+
+  remote::RemoteSession& session() noexcept { return session_; }
+  remote::PollLoop& loop() noexcept { return loop_; }
+
+  void Start() {
+    session_.Start([this](int button, bool down) {
+      reports_.push_back({{button, down}, Clock::now()});
+    });
+  }
+
+  // Runs the loop until `count` reports have come (at most `timeout`), then a little longer to
+  // catch any report too many. Returns the reports and forgets them.
+  std::vector<Report> Collect(std::size_t count, Millis timeout = Millis{2000}) {
+    loop_.RunUntil([&] { return reports_.size() >= count; }, timeout);
+    loop_.RunFor(Millis{200});
+    return std::exchange(reports_, {});
+  }
+
+  bool RunUntil(const std::function<bool()>& done, Millis timeout = kNodeTimeout) {
+    return loop_.RunUntil(done, timeout);
+  }
+
+ private:
+  remote::PollLoop loop_;
+  remote::RemoteSession session_{loop_};
+  std::vector<Report> reports_;
+};
+
+std::string Describe(const std::vector<RemoteEvent>& events) {
+  if (events.empty()) return "nothing";
+  std::string text;
+  for (const RemoteEvent& e : events) {
+    if (!text.empty()) text += ' ';
+    text += "(" + std::to_string(e.button) + (e.down ? ",T)" : ",F)");
+  }
+  return text;
+}
+
+std::vector<RemoteEvent> Events(const std::vector<Report>& reports) {
+  std::vector<RemoteEvent> events;
+  for (const Report& r : reports) events.push_back(r.event);
+  return events;
+}
+
+void ExpectEvents(const std::vector<Report>& reports, const std::vector<RemoteEvent>& expected,
+                  const std::string& what) {
+  const auto got = Events(reports);
+  Expect(got == expected, what + " gave " + Describe(got) + ", not " + Describe(expected));
+}
+
+// Holds a button while the listener runs, then lets it go.
+void Hold(FakeReceiver& receiver, Listener& listener, IrButton button, Millis duration) {
+  HoldButton(receiver, button, duration, [&] { listener.loop().RunFor(kRepeatGap); });
+}
+
+std::size_t Count(const std::vector<KeyEvent>& events, int value) {
+  return static_cast<std::size_t>(std::count_if(
+      events.begin(), events.end(), [&](const KeyEvent& e) { return e.value == value; }));
+}
+
+}  // namespace
+
+std::string CheckReceiverFound() {
+  Listener listener;
+  // Only the ids tell a receiver: a device with its name and keys but another product is not one.
+  DecoyDevice decoy("Apple Computer, Inc. IR Receiver", kApple, 0x0250);
+  Expect(WaitForNode(kApple, 0x0250, kNodeTimeout).has_value(), "the decoy has no node");
+  Expect(remote::FindReceiverNodes("/dev/input").empty(), "the decoy was taken for a receiver");
+  Expect(!listener.session().Available(), "a receiver was available with none plugged in");
+
+  for (const std::uint16_t product : remote::kReceiverProducts) {
+    FakeReceiver receiver(product);
+    receiver.Plug();
+    const std::string node = ReceiverNode(product);
+    const auto found = remote::FindReceiverNodes("/dev/input");
+    Expect(found == std::vector<std::string>{node}, "with receiver " + Hex(product) + " at " +
+                                                        node + " discovery found " +
+                                                        std::to_string(found.size()) + " nodes");
+    Expect(listener.session().Available(), "receiver " + Hex(product) + " was not available");
+    receiver.Unplug();
+    Expect(WaitForNoNode(kApple, product, kNodeTimeout), "the node stayed after unplugging");
+  }
+  Expect(!listener.session().Available(), "a receiver was available after unplugging");
+  return "receivers 05ac:8240, 8241, 8242, 8243 and 1440 are found by their ids, each alone; a "
+         "device with the receiver's name and other ids is not";
+}
+
+std::string CheckClicksAndHolds() {
+  FakeReceiver receiver(kReceiver);
+  receiver.Plug();
+  ReceiverNode();
+  Listener listener;
+  listener.Start();
+  Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
+         "listening did not open the receiver");
+
+  struct ClickCase {
+    const char* what;
+    IrButton button;
+    std::vector<RemoteEvent> expected;
+  };
+  const ClickCase clicks[] = {
+      {"a Menu click", IrButton::Menu, {{code::kMenu, true}}},
+      {"a Play click", IrButton::Play, {{code::kPlay, true}}},
+      {"a right click", IrButton::Right, {{code::kRight, true}}},
+      {"a left click", IrButton::Left, {{code::kLeft, true}}},
+      {"a plus click", IrButton::Plus, {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
+      {"a minus click", IrButton::Minus, {{code::kVolumeMinus, true}, {code::kVolumeMinus, false}}},
+  };
+  for (const ClickCase& c : clicks) {
+    receiver.SendPress(c.button);
+    ExpectEvents(listener.Collect(c.expected.size()), c.expected, c.what);
+  }
+  receiver.SendCentrePress();
+  ExpectEvents(listener.Collect(1), {{code::kPlay, true}}, "a centre click");
+
+  // Down for about 375 ms (250 ms of frames, then the driver's 1/8 s): still a click.
+  Hold(receiver, listener, IrButton::Right, Millis{250});
+  ExpectEvents(listener.Collect(1), {{code::kRight, true}}, "a short hold of right");
+
+  struct HoldCase {
+    const char* what;
+    IrButton button;
+    std::vector<RemoteEvent> expected;
+  };
+  const HoldCase holds[] = {
+      {"holding right", IrButton::Right, {{code::kRightHold, true}, {code::kRightHold, false}}},
+      {"holding left", IrButton::Left, {{code::kLeftHold, true}, {code::kLeftHold, false}}},
+      {"holding Menu", IrButton::Menu, {{code::kMenuHold, true}}},
+      {"holding Play", IrButton::Play, {{code::kPlaySleep, true}}},
+      {"holding plus", IrButton::Plus, {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
+  };
+  constexpr Millis kHoldFor{900};
+  for (const HoldCase& c : holds) {
+    const auto pressed = Clock::now();
+    Hold(receiver, listener, c.button, kHoldFor);
+    const auto lastFrame = Clock::now();
+    const auto reports = listener.Collect(c.expected.size());
+    ExpectEvents(reports, c.expected, c.what);
+    const auto firstAfter = std::chrono::duration_cast<Millis>(reports.front().at - pressed);
+    if (c.expected.front().button != code::kVolumePlus) {
+      Expect(firstAfter >= remote::kHoldThreshold, std::string(c.what) + " reported after " +
+                                                       std::to_string(firstAfter.count()) +
+                                                       " ms, before the hold threshold");
+    }
+    Expect(reports.front().at < lastFrame,
+           std::string(c.what) + " reported only after the button came up");
+  }
+  return "clicks of all six buttons and the centre button, a 375 ms press, and 900 ms holds of "
+         "right, left, Menu, Play and plus give the expected remote events; holds report at the "
+         "threshold while the button is down";
+}
+
+std::string CheckGrab() {
+  FakeReceiver receiver(kReceiver);
+  receiver.Plug();
+  const std::string node = ReceiverNode();
+  EvdevReader other(node);
+  Listener listener;
+  listener.Start();
+  Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
+         "listening did not open the receiver");
+
+  listener.session().SetExclusive(true);
+  Expect(listener.session().grabbed(), "exclusive mode took no grab");
+  Expect(!other.Grab(true), "a second reader could grab the node too");
+  receiver.SendPress(IrButton::Menu);
+  ExpectEvents(listener.Collect(1), {{code::kMenu, true}}, "a click while grabbed");
+  auto leaked = other.ReadFor(Millis{100});
+  Expect(leaked.empty(), "a second reader saw " + zibk::Describe(leaked) + " through the grab");
+
+  listener.session().SetExclusive(false);
+  Expect(!listener.session().grabbed(), "switching exclusive mode off kept the grab");
+  receiver.SendPress(IrButton::Menu);
+  ExpectEvents(listener.Collect(1), {{code::kMenu, true}}, "a click after the grab");
+  auto seen = other.ReadFor(Millis{100});
+  Expect(Count(seen, 1) == 1 && Count(seen, 0) == 1,
+         "after the grab a second reader saw " + zibk::Describe(seen));
+
+  // Switched on in the middle of a hold: the grab waits until the button is up, so the second
+  // reader sees the release of what it saw pressed.
+  bool grabbedWhileDown = false;
+  int frames = 0;
+  HoldButton(receiver, IrButton::Left, Millis{800}, [&] {
+    if (++frames == 3) listener.session().SetExclusive(true);
+    listener.loop().RunFor(kRepeatGap);
+    grabbedWhileDown = grabbedWhileDown || listener.session().grabbed();
+  });
+  ExpectEvents(listener.Collect(2), {{code::kLeftHold, true}, {code::kLeftHold, false}},
+               "holding left");
+  Expect(!grabbedWhileDown, "the grab was taken while a button was down");
+  Expect(listener.session().grabbed(), "the grab was not taken once the button came up");
+  seen = other.ReadFor(Millis{100});
+  Expect(Count(seen, 1) == 1 && Count(seen, 0) == 1,
+         "the second reader saw " + zibk::Describe(seen) + " of the hold");
+  receiver.SendPress(IrButton::Play);
+  ExpectEvents(listener.Collect(1), {{code::kPlay, true}}, "a click while grabbed");
+  leaked = other.ReadFor(Millis{100});
+  Expect(leaked.empty(), "a second reader saw " + zibk::Describe(leaked) + " through the grab");
+
+  listener.session().Stop();
+  receiver.SendPress(IrButton::Play);
+  seen = other.ReadUntilRelease(Millis{1000});
+  Expect(Count(seen, 1) == 1 && Count(seen, 0) == 1,
+         "after listening stopped a second reader saw " + zibk::Describe(seen));
+  return "while grabbed a second reader sees nothing and cannot grab; switched off or stopped, "
+         "it sees clicks again; switched on mid-hold, the grab waits for the release";
+}
+
+std::string CheckHotplug() {
+  Listener listener;
+  listener.Start();
+  // Listening with no receiver waits without waking.
+  auto cpu = CpuTime();
+  listener.loop().RunFor(Millis{500});
+  auto used = CpuTime() - cpu;
+  Expect(used < Millis{100},
+         "waiting for a receiver used " + std::to_string(used.count()) + " ms of CPU in 500 ms");
+
+  FakeReceiver receiver(kReceiver);
+  receiver.Plug();
+  Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
+         "a receiver plugged in while listening was not opened");
+  receiver.SendPress(IrButton::Menu);
+  ExpectEvents(listener.Collect(1), {{code::kMenu, true}}, "a click after plugging in");
+
+  receiver.Unplug();
+  Expect(listener.RunUntil([&] { return !listener.session().hasDevice(); }),
+         "the unplugged receiver was not let go");
+  Expect(listener.session().listening(), "unplugging stopped listening");
+  cpu = CpuTime();
+  listener.loop().RunFor(Millis{500});
+  used = CpuTime() - cpu;
+  Expect(used < Millis{100}, "after unplugging, 500 ms of listening used " +
+                                 std::to_string(used.count()) + " ms of CPU");
+
+  receiver.Plug();
+  Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
+         "the receiver plugged in again was not opened");
+  receiver.SendPress(IrButton::Play);
+  ExpectEvents(listener.Collect(1), {{code::kPlay, true}}, "a click after plugging in again");
+
+  // Pulled out in the middle of a hold: the hold ends, and listening goes on.
+  std::vector<Report> reports;
+  HoldButton(receiver, IrButton::Right, Millis{700}, [&] { listener.loop().RunFor(kRepeatGap); });
+  receiver.Unplug();
+  reports = listener.Collect(2);
+  ExpectEvents(reports, {{code::kRightHold, true}, {code::kRightHold, false}},
+               "unplugging in the middle of a right hold");
+  receiver.Plug();
+  Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
+         "the receiver plugged in after a hold was not opened");
+  receiver.SendPress(IrButton::Left);
+  ExpectEvents(listener.Collect(1), {{code::kLeft, true}}, "a click after that");
+  return "a receiver plugged in while listening is opened; unplugged, it is let go without a "
+         "busy loop (< 100 ms CPU per 500 ms); plugged in again, its clicks come; a hold cut by "
+         "unplugging ends with its release";
+}
+
+}  // namespace zibk
