@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <thread>
 
@@ -67,6 +68,12 @@ bool WaitForNoNode(std::uint16_t vendor, std::uint16_t product, Millis timeout) 
 EvdevReader::EvdevReader(const std::string& path) {
   fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) throw std::runtime_error("open " + path + ": " + std::strerror(errno));
+  // Event stamps on the clock of std::chrono::steady_clock, so checks can compare them.
+  int clock = CLOCK_MONOTONIC;
+  if (ioctl(fd_, EVIOCSCLOCKID, &clock) < 0) {
+    close(fd_);
+    throw std::runtime_error("EVIOCSCLOCKID on " + path + ": " + std::strerror(errno));
+  }
 }
 
 EvdevReader::~EvdevReader() { close(fd_); }
@@ -103,7 +110,9 @@ bool EvdevReader::ReadOne(Millis timeout, KeyEvent& out) {
     const ssize_t n = read(fd_, &ev, sizeof ev);
     if (n == static_cast<ssize_t>(sizeof ev)) {
       if (ev.type != EV_KEY) continue;
-      out = KeyEvent{ev.code, ev.value, Clock::now()};
+      out = KeyEvent{ev.code, ev.value,
+                     Clock::time_point(std::chrono::seconds(ev.input_event_sec) +
+                                       std::chrono::microseconds(ev.input_event_usec))};
       return true;
     }
     if (n < 0 && errno == ENODEV) {
@@ -115,6 +124,13 @@ bool EvdevReader::ReadOne(Millis timeout, KeyEvent& out) {
     pollfd p{fd_, POLLIN, 0};
     poll(&p, 1, static_cast<int>(left.count()) + 1);
   }
+}
+
+std::vector<KeyEvent> EvdevReader::Drain() {
+  std::vector<KeyEvent> events;
+  KeyEvent ev;
+  while (ReadOne(Millis{0}, ev)) events.push_back(ev);
+  return events;
 }
 
 std::vector<KeyEvent> EvdevReader::ReadFor(Millis window) {

@@ -11,7 +11,7 @@ namespace zibk {
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::milliseconds;
 
-// One key event as an evdev reader sees it, with the time it was read.
+// One key event as an evdev reader sees it, with the kernel's time stamp (on Clock).
 struct KeyEvent {
   int code = 0;
   int value = 0;  // 1 down, 0 up, 2 autorepeat
@@ -39,6 +39,8 @@ class EvdevReader {
   // EVIOCGRAB; false when another reader holds the grab.
   bool Grab(bool on);
 
+  // The key events that are waiting now.
+  std::vector<KeyEvent> Drain();
   // The key events that arrive within `window`.
   std::vector<KeyEvent> ReadFor(Millis window);
   // The key events up to and including the first release, waiting at most `timeout`.

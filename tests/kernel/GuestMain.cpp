@@ -33,13 +33,16 @@ int main() {
   for (const Check& check : kChecks) {
     const auto start = Clock::now();
     std::string outcome;
+    std::string slipped;
     bool ok = false;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
       try {
         outcome = check.run();
+        if (attempt > 1) outcome += " (on go " + std::to_string(attempt) + ": " + slipped + ")";
         ok = true;
       } catch (const zibk::TimingSlipped& e) {
-        outcome = std::string(e.what()) + " (" + std::to_string(attempt) + " goes)";
+        slipped = e.what();
+        outcome = slipped + " (" + std::to_string(attempt) + " goes)";
         continue;
       } catch (const std::exception& e) {
         outcome = e.what();

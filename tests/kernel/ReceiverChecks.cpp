@@ -91,6 +91,32 @@ std::size_t Count(const std::vector<KeyEvent>& events, int value) {
       events.begin(), events.end(), [&](const KeyEvent& e) { return e.value == value; }));
 }
 
+// A second reader of the receiver's node shows when the driver really pressed and released the
+// button. On a busy host the guest may stall, and the driver's release then comes later than the
+// remote's frames say; a check that saw that has not tested the code and goes again.
+class Witness {
+ public:
+  explicit Witness(const std::string& node) : reader_(node) {}
+
+  // How long the button was down, from the events that came since the last call.
+  Millis DownFor() {
+    const auto events = reader_.Drain();
+    const auto down =
+        std::find_if(events.begin(), events.end(), [](const KeyEvent& e) { return e.value == 1; });
+    const auto up =
+        std::find_if(events.begin(), events.end(), [](const KeyEvent& e) { return e.value == 0; });
+    if (Count(events, 1) != 1 || Count(events, 0) != 1 || up < down) {
+      throw TimingSlipped("the driver let a button go in the middle: " + zibk::Describe(events));
+    }
+    return std::chrono::duration_cast<Millis>(up->at - down->at);
+  }
+
+  void Drain() { reader_.Drain(); }
+
+ private:
+  EvdevReader reader_;
+};
+
 }  // namespace
 
 std::string CheckReceiverFound() {
@@ -121,67 +147,98 @@ std::string CheckReceiverFound() {
 std::string CheckClicksAndHolds() {
   FakeReceiver receiver(kReceiver);
   receiver.Plug();
-  ReceiverNode();
+  Witness witness(ReceiverNode());
   Listener listener;
   listener.Start();
   Expect(listener.RunUntil([&] { return listener.session().hasDevice(); }),
          "listening did not open the receiver");
 
-  struct ClickCase {
+  struct PressCase {
     const char* what;
     IrButton button;
+    Millis framesFor;  // how long the remote sends frames; 0 for a single frame
     std::vector<RemoteEvent> expected;
+    bool centre = false;  // the aluminium remote's two-frame centre button instead
   };
-  const ClickCase clicks[] = {
-      {"a Menu click", IrButton::Menu, {{code::kMenu, true}}},
-      {"a Play click", IrButton::Play, {{code::kPlay, true}}},
-      {"a right click", IrButton::Right, {{code::kRight, true}}},
-      {"a left click", IrButton::Left, {{code::kLeft, true}}},
-      {"a plus click", IrButton::Plus, {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
-      {"a minus click", IrButton::Minus, {{code::kVolumeMinus, true}, {code::kVolumeMinus, false}}},
+  constexpr Millis kOneFrame{0};
+  // Down for about 375 ms: 250 ms of frames, then the driver's 1/8 s.
+  constexpr Millis kLongClick{250};
+  constexpr Millis kHold{900};
+  const PressCase cases[] = {
+      {"a Menu click", IrButton::Menu, kOneFrame, {{code::kMenu, true}}},
+      {"a Play click", IrButton::Play, kOneFrame, {{code::kPlay, true}}},
+      {"a right click", IrButton::Right, kOneFrame, {{code::kRight, true}}},
+      {"a left click", IrButton::Left, kOneFrame, {{code::kLeft, true}}},
+      {"a plus click",
+       IrButton::Plus,
+       kOneFrame,
+       {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
+      {"a minus click",
+       IrButton::Minus,
+       kOneFrame,
+       {{code::kVolumeMinus, true}, {code::kVolumeMinus, false}}},
+      {"a centre click", IrButton::Play, kOneFrame, {{code::kPlay, true}}, true},
+      {"a 375 ms press of right", IrButton::Right, kLongClick, {{code::kRight, true}}},
+      {"holding right",
+       IrButton::Right,
+       kHold,
+       {{code::kRightHold, true}, {code::kRightHold, false}}},
+      {"holding left", IrButton::Left, kHold, {{code::kLeftHold, true}, {code::kLeftHold, false}}},
+      {"holding Menu", IrButton::Menu, kHold, {{code::kMenuHold, true}}},
+      {"holding Play", IrButton::Play, kHold, {{code::kPlaySleep, true}}},
+      {"holding plus",
+       IrButton::Plus,
+       kHold,
+       {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
   };
-  for (const ClickCase& c : clicks) {
-    receiver.SendPress(c.button);
-    ExpectEvents(listener.Collect(c.expected.size()), c.expected, c.what);
-  }
-  receiver.SendCentrePress();
-  ExpectEvents(listener.Collect(1), {{code::kPlay, true}}, "a centre click");
 
-  // Down for about 375 ms (250 ms of frames, then the driver's 1/8 s): still a click.
-  Hold(receiver, listener, IrButton::Right, Millis{250});
-  ExpectEvents(listener.Collect(1), {{code::kRight, true}}, "a short hold of right");
-
-  struct HoldCase {
-    const char* what;
-    IrButton button;
-    std::vector<RemoteEvent> expected;
-  };
-  const HoldCase holds[] = {
-      {"holding right", IrButton::Right, {{code::kRightHold, true}, {code::kRightHold, false}}},
-      {"holding left", IrButton::Left, {{code::kLeftHold, true}, {code::kLeftHold, false}}},
-      {"holding Menu", IrButton::Menu, {{code::kMenuHold, true}}},
-      {"holding Play", IrButton::Play, {{code::kPlaySleep, true}}},
-      {"holding plus", IrButton::Plus, {{code::kVolumePlus, true}, {code::kVolumePlus, false}}},
-  };
-  constexpr Millis kHoldFor{900};
-  for (const HoldCase& c : holds) {
-    const auto pressed = Clock::now();
-    Hold(receiver, listener, c.button, kHoldFor);
-    const auto lastFrame = Clock::now();
-    const auto reports = listener.Collect(c.expected.size());
-    ExpectEvents(reports, c.expected, c.what);
-    const auto firstAfter = std::chrono::duration_cast<Millis>(reports.front().at - pressed);
-    if (c.expected.front().button != code::kVolumePlus) {
-      Expect(firstAfter >= remote::kHoldThreshold, std::string(c.what) + " reported after " +
-                                                       std::to_string(firstAfter.count()) +
-                                                       " ms, before the hold threshold");
+  int slips = 0;
+  for (const PressCase& c : cases) {
+    for (int attempt = 1;; ++attempt) {
+      try {
+        const auto pressed = Clock::now();
+        if (c.centre) {
+          receiver.SendCentrePress();
+        } else if (c.framesFor == kOneFrame) {
+          receiver.SendPress(c.button);
+        } else {
+          Hold(receiver, listener, c.button, c.framesFor);
+        }
+        const auto lastFrame = Clock::now();
+        const auto reports = listener.Collect(c.expected.size());
+        const Millis downFor = witness.DownFor();
+        const bool hold = c.framesFor >= remote::kHoldThreshold;
+        if (!hold && downFor > c.framesFor + Millis{125} + kLateGap) {
+          throw TimingSlipped("the driver released " + std::string(c.what) + " after " +
+                              std::to_string(downFor.count()) + " ms");
+        }
+        ExpectEvents(reports, c.expected, c.what);
+        if (hold) {
+          // A hold reports at the threshold, while the button is still down.
+          const auto after = std::chrono::duration_cast<Millis>(reports.front().at - pressed);
+          const bool timed = c.expected.front().button != code::kVolumePlus;
+          Expect(!timed || after >= remote::kHoldThreshold,
+                 std::string(c.what) + " reported after " + std::to_string(after.count()) +
+                     " ms, before the hold threshold");
+          Expect(reports.front().at < lastFrame,
+                 std::string(c.what) + " reported only after the button came up");
+        }
+        break;
+      } catch (const TimingSlipped&) {
+        if (attempt == 4) throw;
+        ++slips;
+        // Let the driver release what it holds and forget what came of the slipped go.
+        listener.loop().RunFor(Millis{400});
+        listener.Collect(0);
+        witness.Drain();
+      }
     }
-    Expect(reports.front().at < lastFrame,
-           std::string(c.what) + " reported only after the button came up");
   }
   return "clicks of all six buttons and the centre button, a 375 ms press, and 900 ms holds of "
          "right, left, Menu, Play and plus give the expected remote events; holds report at the "
-         "threshold while the button is down";
+         "threshold while the button is down" +
+         (slips > 0 ? " (" + std::to_string(slips) + " cases went again: the guest stalled)"
+                    : std::string());
 }
 
 std::string CheckGrab() {
