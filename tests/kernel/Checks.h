@@ -52,6 +52,7 @@ std::string CheckReceiverFound();
 std::string CheckClicksAndHolds();
 std::string CheckGrab();
 std::string CheckHotplug();
+std::string CheckNodeAllowedLater();
 std::string CheckUinputKeyboard();
 
 }  // namespace zibk

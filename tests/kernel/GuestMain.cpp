@@ -19,6 +19,7 @@ constexpr Check kChecks[] = {
     {"clicks-and-holds", zibk::CheckClicksAndHolds},
     {"grab", zibk::CheckGrab},
     {"hotplug", zibk::CheckHotplug},
+    {"node-allowed-later", zibk::CheckNodeAllowedLater},
     {"uinput-keyboard", zibk::CheckUinputKeyboard},
 };
 

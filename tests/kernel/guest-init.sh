@@ -12,6 +12,9 @@ for m in evdev uinput hid uhid hid-appleir; do
   fi
 done
 /bin/zibk-guest
-echo "ZIBK: EXIT $?"
+rc=$?
+# What the kernel said, for finding out why a check failed.
+[ $rc -eq 0 ] || busybox dmesg | busybox tail -n 40
+echo "ZIBK: EXIT $rc"
 busybox sync
 busybox poweroff -f

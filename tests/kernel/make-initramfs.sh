@@ -17,6 +17,8 @@ is_static "$guest" || { echo "$guest is not a static program" >&2; exit 1; }
 
 root=$(mktemp -d "${out}.root.XXXXXX")
 trap 'rm -rf "$root"' EXIT
+# mktemp makes the folder private; as the guest's / it must let ordinary users through.
+chmod 755 "$root"
 mkdir -p "$root"/{bin,dev,proc,sys,modules}
 cp "$busybox" "$root/bin/busybox"
 cp "$kernel"/modules/*.ko "$root/modules/"
