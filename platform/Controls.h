@@ -78,12 +78,15 @@ class PushButton : public Control {
   std::string Caption() const;
   void SetCaption(std::string caption);
   bool IsDefault() const;
+  bool IsCancel() const;
   // A click as the user makes it: raises "Action".
   void Push();
 
  private:
   friend class Window;
   explicit PushButton(Window& window);
+  std::string caption_;
+  bool isDefault_ = false, cancel_ = false;
 };
 
 class CheckBox : public Control {
@@ -103,6 +106,7 @@ class CheckBox : public Control {
  private:
   friend class Window;
   explicit CheckBox(Window& window);
+  std::string caption_;
 };
 
 class StaticText : public Control {
@@ -120,6 +124,7 @@ class StaticText : public Control {
  private:
   friend class Window;
   explicit StaticText(Window& window);
+  std::string text_;
 };
 
 class DisclosureTriangle : public Control {
@@ -138,6 +143,8 @@ class DisclosureTriangle : public Control {
  private:
   friend class Window;
   explicit DisclosureTriangle(Window& window);
+  void ShowValue();
+  bool value_ = false;
 };
 
 // A list of rows and columns, both counted from 0, with an optional heading row that is not a
@@ -188,9 +195,18 @@ class Listbox : public Control {
   void UserEditCell(int row, int column, std::string_view text);
   void UserClickCheck(int row, int column);
 
+  ~Listbox() override;
+
  private:
   friend class Window;
   explicit Listbox(Window& window);
+  void CheckCell(int row, int column) const;
+  void CheckColumn(int column) const;
+  void ShowCell(int row, int column);
+  void TakeUserChange(int row, int column);
+
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace platform

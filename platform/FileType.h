@@ -26,6 +26,8 @@ class FileType {
   void Register();
   void Deregister();
   bool IsRegistered() const noexcept { return registered_; }
+  // The conversion to text: registers the type and gives its Name.
+  std::string ConvertToString();
 
   // The framework's registry, for inspection.
   static std::vector<const FileType*> Registered();

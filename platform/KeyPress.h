@@ -37,6 +37,7 @@ struct KeyStroke {
   int charCode = 0;
   int keyCode = kNoKeyCode;
   bool command = false, control = false, option = false, shift = false;
+  bool operator==(const KeyStroke&) const = default;
 };
 
 class KeyOutput {

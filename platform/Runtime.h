@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -31,6 +32,10 @@ void Quit();
 // Quits the application as its Quit menu item does: closes every window (so each one's Close
 // event runs), then ends the event loop.
 void QuitApplication();
+
+// Closing a window of this class (its full class name) quits the application as
+// QuitApplication does. Without it, closing windows never ends the event loop by itself.
+void QuitWhenWindowCloses(std::string fullClassName);
 
 // Takes an exception that nothing handled: shows a message naming its class and text, sets a
 // non-zero exit status and ends the event loop. Returns normally.

@@ -29,8 +29,9 @@ class EvdevReceiver final : public RemoteReceiver, private evdev_remote::Session
 
   ~EvdevReceiver() override {
     session_.Stop();
-    // The program may release the listener from inside one of these objects' signals (its
-    // handler runs nested event loops): then Qt deletes them once that signal is over.
+    timer_->stop();
+    // Should the listener be released from inside one of these objects' signals, Qt deletes
+    // them once that signal is over.
     Retire(timer_);
   }
 

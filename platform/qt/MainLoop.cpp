@@ -1,0 +1,25 @@
+#include "platform/qt/MainLoop.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMetaObject>
+
+namespace platform::qt {
+
+void PostToMainLoop(std::function<void()> work) {
+  auto* app = QCoreApplication::instance();
+  if (!app) return;
+  QMetaObject::invokeMethod(
+      app, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+}
+
+bool QueryAltKeyHeld() {
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+  // queryKeyboardModifiers asks the window system now, not the state of the last event, which
+  // is what "held at the moment of the call" means.
+  return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+}
+
+bool FrameworkRunning() noexcept { return QCoreApplication::instance() != nullptr; }
+
+}  // namespace platform::qt

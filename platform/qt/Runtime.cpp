@@ -1,0 +1,213 @@
+// The event loop, the dispatch guard and the unhandled-exception handler over QApplication.
+#include "platform/Runtime.h"
+
+#include <cxxabi.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <utility>
+
+#include "platform/Application.h"
+#include "platform/Exceptions.h"
+#include "platform/MsgBox.h"
+#include "platform/Plugins.h"
+#include "platform/qt/MainLoop.h"
+#include "platform/qt/WindowImpl.h"
+
+namespace platform {
+
+namespace {
+
+struct RuntimeState {
+  int fallbackArgc = 1;
+  char fallbackName[16] = "zibtvremote";
+  char* fallbackArgv[2] = {fallbackName, nullptr};
+  int* argc = &fallbackArgc;
+  char** argv = fallbackArgv;
+
+  std::unique_ptr<QApplication> app;
+  bool installedMessageBox = false;
+  bool loopRunning = false;
+  bool quitRequested = false;
+  bool quitting = false;
+  int status = 0;
+  std::string quitOnCloseClass;
+  Runtime::UnhandledPresenter unhandledPresenter;
+};
+
+RuntimeState& State() {
+  static RuntimeState state;
+  return state;
+}
+
+std::string Demangle(const char* name) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(
+      abi::__cxa_demangle(name, nullptr, nullptr, &status), std::free);
+  return status == 0 && demangled ? std::string(demangled.get()) : std::string(name);
+}
+
+void DefaultUnhandledPresenter(const std::string& className, const std::string& text) {
+  std::string message =
+      "An exception of class " + className + " was not handled. The application must quit.";
+  if (!text.empty()) message += "\n\n" + text;
+  MsgBox(message);
+}
+
+void ShowModalMessage(const std::string& text) {
+  QMessageBox box(QApplication::activeWindow());
+  box.setIcon(QMessageBox::Information);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace
+
+void Runtime::Init(int& argc, char** argv) {
+  auto& state = State();
+  state.argc = &argc;
+  state.argv = argv;
+}
+
+void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
+  auto& state = State();
+  if (!QCoreApplication::instance())
+    state.app = std::make_unique<QApplication>(*state.argc, state.argv);
+  // Which window's closing ends the program is decided by QuitWhenWindowCloses, not by Qt's
+  // count of visible windows (a hidden main window is still the program's).
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // On the offscreen platform nobody could dismiss a modal box, so messages stay on standard
+  // error there. A presenter set before (tests) is kept.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    auto previous = SetMsgBoxPresenter(ShowModalMessage);
+    if (previous) {
+      SetMsgBoxPresenter(std::move(previous));
+    } else {
+      state.installedMessageBox = true;
+    }
+  }
+
+  if (!Plugins::BackendsChosen()) Plugins::ChooseSystemBackends();
+  if (startup) startup();
+}
+
+void Runtime::Run() {
+  auto& state = State();
+  if (state.quitRequested || !QCoreApplication::instance()) {
+    state.quitRequested = false;
+    return;
+  }
+  qt::PostToMainLoop([] {
+    Dispatch([] {
+      if (auto app = GetAppObject()) app->Event_Open();
+    });
+  });
+  state.loopRunning = true;
+  QApplication::exec();
+  state.loopRunning = false;
+  state.quitRequested = false;
+}
+
+void Runtime::Quit() {
+  auto& state = State();
+  state.quitRequested = true;
+  if (state.loopRunning) QCoreApplication::exit(state.status);
+}
+
+void Runtime::QuitApplication() {
+  auto& state = State();
+  if (state.quitting) return;
+  state.quitting = true;
+  for (const auto& window : qt::OpenWindows()) window->Close();
+  state.quitting = false;
+  Quit();
+}
+
+void Runtime::QuitWhenWindowCloses(std::string fullClassName) {
+  State().quitOnCloseClass = std::move(fullClassName);
+}
+
+void qt::WindowClosed(const Window& window) {
+  const auto& state = State();
+  if (!state.quitting && !state.quitOnCloseClass.empty() &&
+      window.FullClassName() == state.quitOnCloseClass)
+    Runtime::QuitApplication();
+}
+
+void Runtime::UnhandledException(std::exception_ptr error) {
+  std::string className = "unknown exception";
+  std::string text;
+  try {
+    if (error) std::rethrow_exception(error);
+  } catch (const RuntimeException& e) {
+    className = e.ClassName();
+    text = e.what();
+  } catch (const std::exception& e) {
+    className = Demangle(typeid(e).name());
+    text = e.what();
+  } catch (...) {
+  }
+
+  auto& state = State();
+  state.status = 1;
+  try {
+    if (state.unhandledPresenter) {
+      state.unhandledPresenter(className, text);
+    } else {
+      DefaultUnhandledPresenter(className, text);
+    }
+  } catch (...) {
+    // The report itself failed; the program still has to end.
+  }
+  Quit();
+}
+
+Runtime::UnhandledPresenter Runtime::SetUnhandledPresenter(UnhandledPresenter presenter) {
+  return std::exchange(State().unhandledPresenter, std::move(presenter));
+}
+
+int Runtime::Exit() {
+  auto& state = State();
+  qt::DropAllWindows();
+  RegisterAppObject(nullptr);
+  if (state.installedMessageBox) {
+    SetMsgBoxPresenter(nullptr);
+    state.installedMessageBox = false;
+  }
+  if (QCoreApplication::instance()) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Widgets must go before the application object; Qt does not delete them itself.
+    for (QWidget* widget : QApplication::topLevelWidgets()) delete widget;
+  }
+  state.app.reset();
+  const int status = state.status;
+  state.status = 0;
+  state.quitRequested = false;
+  state.quitOnCloseClass.clear();
+  return status;
+}
+
+void Runtime::Dispatch(const std::function<void()>& handler) noexcept {
+  try {
+    if (handler) handler();
+  } catch (...) {
+    UnhandledException(std::current_exception());
+  }
+}
+
+void Runtime::ProcessPendingEvents() {
+  if (!QCoreApplication::instance()) return;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace platform

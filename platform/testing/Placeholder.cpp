@@ -1,2 +1,0 @@
-// Placeholder until the test doubles land.
-namespace platform::testing {}
