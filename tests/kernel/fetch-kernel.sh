@@ -18,8 +18,9 @@ skip() {
 # The newest fetched kernel, for when apt cannot answer now.
 cached_kernel() {
   local dir
-  dir=$(ls -1d "$cache"/linux-image-*/ 2>/dev/null | sort -V | tail -n 1) || true
-  [ -n "$dir" ] && [ -f "$dir/complete" ] && echo "${dir%/}"
+  dir=$(find "$cache" -mindepth 2 -maxdepth 2 -name complete -printf '%h\n' 2>/dev/null |
+    sort -V | tail -n 1) || true
+  [ -n "$dir" ] && echo "$dir"
 }
 
 package=$(apt-cache depends linux-image-amd64 2>/dev/null |
@@ -60,7 +61,7 @@ dpkg -x "$work"/*.deb "$work/root" || skip "dpkg -x of $package failed"
 
 rm -rf "$dir"
 mkdir -p "$dir/modules"
-image=$(ls -1 "$work"/root/boot/vmlinuz-* 2>/dev/null | head -n 1) || true
+image=$(find "$work/root/boot" -name 'vmlinuz-*' 2>/dev/null | head -n 1) || true
 [ -n "$image" ] || skip "$package holds no kernel image"
 cp "$image" "$dir/vmlinuz"
 for m in "${modules[@]}"; do

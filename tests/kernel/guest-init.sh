@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # /init of the test guest: device nodes from devtmpfs, the input modules in dependency order
 # (there is no modules.dep), then the checks; the machine powers off when they end.
 export PATH=/bin

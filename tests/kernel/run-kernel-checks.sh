@@ -76,7 +76,7 @@ if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
 fi
 if [ "$fails" -ne 0 ] || [ "$passes" -eq 0 ] || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
   echo "FAILED: $fails of $((passes + fails)) kernel checks. Guest kernel messages:"
-  grep -v '^ZIBK: ' "$log.txt" | tail -n 30
+  grep -v "^ZIBK: " "$log.txt" | tail -n 60
   exit 1
 fi
 echo "All $passes kernel checks passed."
