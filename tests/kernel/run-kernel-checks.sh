@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Boots a stock Debian kernel under qemu with the receiver and keyboard checks as its init
+# program, and reports what the guest found.
+# Usage: run-kernel-checks.sh WORK_DIR GUEST_PROGRAM
+# Exits 0 when every check passed, 1 when one failed or the guest did not finish, 77 when qemu,
+# busybox or the kernel package cannot be had (it says which).
+set -euo pipefail
+
+work=$1
+guest=$2
+here=$(cd "$(dirname "$0")" && pwd)
+boot_timeout=${ZIBK_QEMU_TIMEOUT:-300}
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+qemu=$(command -v qemu-system-x86_64 || true)
+[ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
+command -v cpio >/dev/null || skip "cpio is not installed"
+mkdir -p "$work"
+
+started=$(date +%s.%N)
+set +e
+kernel=$("$here/fetch-kernel.sh" "$work/cache" 2>"$work/fetch.log")
+rc=$?
+set -e
+if [ $rc -ne 0 ]; then
+  cat "$work/fetch.log"
+  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.log")"
+  echo "fetching the kernel failed"
+  exit 1
+fi
+fetched=$(date +%s.%N)
+
+set +e
+"$here/make-initramfs.sh" "$kernel" "$guest" "$work/initramfs.gz" 2>"$work/initramfs.log"
+rc=$?
+set -e
+if [ $rc -ne 0 ]; then
+  cat "$work/initramfs.log"
+  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/initramfs.log")"
+  exit 1
+fi
+
+# Software emulation only: stock kernels hang on the nested /dev/kvm of CI machines.
+log=$work/guest.log
+set +e
+timeout --kill-after=10 "$boot_timeout" "$qemu" \
+  -accel tcg -machine pc -m 256 -smp 2 \
+  -nodefaults -display none -serial stdio -no-reboot \
+  -kernel "$kernel/vmlinuz" -initrd "$work/initramfs.gz" \
+  -append "console=ttyS0 quiet panic=-1" </dev/null >"$log" 2>&1
+rc=$?
+set -e
+booted=$(date +%s.%N)
+tr -d '\r' <"$log" >"$log.txt"
+
+passes=$(grep -c '^ZIBK: PASS ' "$log.txt" || true)
+fails=$(grep -c '^ZIBK: FAIL ' "$log.txt" || true)
+echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); kernel fetch $(
+  awk -v a="$started" -v b="$fetched" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
+  awk -v a="$fetched" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
+grep '^ZIBK: \(PASS\|FAIL\)' "$log.txt" | sed 's/^ZIBK: /  /' || true
+
+if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+  echo "The guest did not finish within $boot_timeout s. Its last output:"
+  tail -n 30 "$log.txt"
+  exit 1
+fi
+if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
+  echo "The guest ended before the checks finished (qemu exit $rc). Its output:"
+  tail -n 40 "$log.txt"
+  exit 1
+fi
+if [ "$fails" -ne 0 ] || [ "$passes" -eq 0 ] || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
+  echo "FAILED: $fails of $((passes + fails)) kernel checks. Guest kernel messages:"
+  grep -v "^ZIBK: " "$log.txt" | tail -n 60
+  exit 1
+fi
+echo "All $passes kernel checks passed."
