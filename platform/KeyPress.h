@@ -24,7 +24,7 @@ class PresskeyMBS {
   int Keycode = kNoKeyCode;
   bool Command = false;  // the Super key on Linux
   bool Control = false;
-  bool Option = false;   // the Alt key on Linux
+  bool Option = false;  // the Alt key on Linux
   bool Shift = false;
 
   // Holds the modifiers whose fields are True, presses and releases the key, releases the

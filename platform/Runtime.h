@@ -42,7 +42,8 @@ void QuitWhenWindowCloses(std::string fullClassName);
 void UnhandledException(std::exception_ptr error);
 
 // Replaces how UnhandledException shows its message (tests capture it). Returns the previous one.
-using UnhandledPresenter = std::function<void(const std::string& className, const std::string& text)>;
+using UnhandledPresenter =
+    std::function<void(const std::string& className, const std::string& text)>;
 UnhandledPresenter SetUnhandledPresenter(UnhandledPresenter presenter);
 
 // Shuts the framework down and returns the exit status: 0, or 1 after an unhandled exception.

@@ -94,7 +94,8 @@ class Window : public std::enable_shared_from_this<Window> {
     auto control = ControlByName(name);
     if (!control) throw NilObjectException("no control named " + std::string(name));
     auto cast = std::dynamic_pointer_cast<C>(control);
-    if (!cast) throw IllegalCastException("control " + std::string(name) + " is not of the class asked for");
+    if (!cast)
+      throw IllegalCastException("control " + std::string(name) + " is not of the class asked for");
     return cast;
   }
   // The controls in the order they were registered.
