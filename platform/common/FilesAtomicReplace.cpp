@@ -59,10 +59,13 @@ class AtomicFileStream final : public AtomicTextOutputStream {
     dir_ = posix::FileDescriptor(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir_.Valid()) posix::ThrowIO(folder_, errno);
 
-    // The replacement keeps the old file's permissions; a new file gets the usual ones.
+    // The replacement keeps the old file's permissions, but always lets its owner read and
+    // write it: an old file the owner could not read would otherwise come back just as
+    // unreadable after every save. A new file gets the usual permissions.
     mode_t mode = CreationMode();
     struct stat info {};
-    if (::stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+    if (::stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      mode = (info.st_mode & 07777) | S_IRUSR | S_IWUSR;
 
     // An unnamed file vanishes by itself when the process dies before the rename, so a killed
     // save leaves no stray file; file systems without O_TMPFILE get a named temporary instead.

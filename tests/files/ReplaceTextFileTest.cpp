@@ -42,6 +42,18 @@ TEST(ReplaceTextFile, CommitReplacesTheWholeFileAndKeepsItsPermissions) {
   EXPECT_THROW(out->WriteLine("late"), platform::IOException);
 }
 
+TEST(ReplaceTextFile, TheOwnerCanAlwaysReadAndWriteTheReplacement) {
+  for (const mode_t oldMode : {0000u, 0200u, 0400u, 0044u}) {
+    TempFolder dir;
+    WriteBytes(dir / "f.ini", "old\n");
+    ASSERT_EQ(::chmod((dir / "f.ini").c_str(), oldMode), 0);
+    auto out = FolderItem(dir / "f.ini").ReplaceTextFile();
+    out->WriteLine("new");
+    out->Commit();
+    EXPECT_EQ(ModeOf(dir / "f.ini"), oldMode | 0600u) << std::oct << oldMode;
+  }
+}
+
 TEST(ReplaceTextFile, MakesAMissingFile) {
   TempFolder dir;
   auto out = FolderItem(dir / "f.ini").ReplaceTextFile();
