@@ -447,6 +447,16 @@ void Listbox::SetListIndex(int row) {
   table->selectRow(row);
 }
 
+void qt::CommitOpenEditor(const Listbox& list) {
+  auto* table = TableOf(list);
+  if (!table->IsEditing()) return;
+  auto* editor = table->indexWidget(table->currentIndex());
+  if (!editor) return;
+  auto* delegate = table->itemDelegate();
+  emit delegate->commitData(editor);
+  emit delegate->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+}
+
 void Listbox::UserEditCell(int row, int column, std::string_view text) {
   CheckCell(row, column);
   auto* table = TableOf(*this);

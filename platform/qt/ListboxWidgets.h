@@ -46,9 +46,14 @@ class ListTable : public QTableWidget {
  public:
   using QTableWidget::QTableWidget;
   QStyleOptionViewItem ViewItemOption(const QModelIndex& index) const;
+  bool IsEditing() const { return state() == EditingState; }
 };
 
 // The table behind a list (for tests).
 ListTable* TableWidget(const Listbox& list);
+
+// Hands a cell edit still in progress to the list, as Return would, so that a window that
+// closes meanwhile keeps what was typed.
+void CommitOpenEditor(const Listbox& list);
 
 }  // namespace platform::qt

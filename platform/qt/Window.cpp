@@ -12,6 +12,7 @@
 #include "platform/Application.h"
 #include "platform/Runtime.h"
 #include "platform/qt/ControlImpl.h"
+#include "platform/qt/ListboxWidgets.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"
 
@@ -254,6 +255,9 @@ void Window::Close() {
   if (impl.closing || impl.closed) return;
   impl.closing = true;
   auto keep = weak_from_this().lock();  // the registry may hold the last reference
+  // What the user was typing into a list cell counts as typed: the Close event sees it.
+  for (const auto& control : impl.controls)
+    if (auto* list = dynamic_cast<const Listbox*>(control.get())) qt::CommitOpenEditor(*list);
   Runtime::Dispatch([this] { Event_Close(); });
   impl.closed = true;
   if (impl.widget) impl.widget->hide();

@@ -139,6 +139,19 @@ TEST_F(ListboxTest, PastingSeveralLinesIntoTheEditorGivesOneLine) {
   EXPECT_EQ(list->Cell(2, 2), "firstsecondthird");
 }
 
+TEST_F(ListboxTest, AnEditStillOpenWhenTheWindowClosesIsKept) {
+  window->Show();
+  std::string seenAtClose;
+  window->onClose = [this, &seenAtClose](auto&) { seenAtClose = list->Cell(0, 2); };
+  table->setCurrentCell(0, 2);
+  table->editItem(table->item(0, 2));
+  auto* editor = qobject_cast<QLineEdit*>(table->indexWidget(table->model()->index(0, 2)));
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, "typed");  // no Return: the editor is still open
+  window->Close();
+  EXPECT_EQ(seenAtClose, "typed");
+}
+
 TEST_F(ListboxTest, ClickingACheckCellTogglesItAndOtherCellsStayUnchecked) {
   window->Show();
   list->UserClickCheck(6, 3);
