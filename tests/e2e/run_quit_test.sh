@@ -66,12 +66,24 @@ check_settings() {
   echo "ok: $1 wrote the expected 140 lines"
 }
 
+# File > Quit, chosen in the menu with the mouse, then by its shortcut.
+start_program
+win=$(find_main_window) || exit 1
+xdotool windowfocus --sync "$win" 2>/dev/null
+# The menu bar is at the window's top; "Quit" is the File menu's first item, below it.
+xdotool mousemove --window "$win" 20 9 click 1
+sleep 0.5
+xdotool mousemove --window "$win" 40 30 click 1
+wait_exit "File > Quit chosen in the menu"
+check_settings "File > Quit chosen in the menu"
+
+rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
 win=$(find_main_window) || exit 1
 xdotool windowfocus --sync "$win" 2>/dev/null
 xdotool key --window "$win" ctrl+q
-wait_exit "File > Quit (Ctrl+Q)"
-check_settings "File > Quit"
+wait_exit "File > Quit by Ctrl+Q"
+check_settings "File > Quit by Ctrl+Q"
 
 rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
@@ -79,4 +91,4 @@ win=$(find_main_window) || exit 1
 "$close_tool" "$win"
 wait_exit "the close box"
 check_settings "the close box"
-echo "2 passed, 0 failed"
+echo "3 passed, 0 failed"
