@@ -52,16 +52,23 @@ std::string Demangle(const char* name) {
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(name);
 }
 
+// Set while the unhandled-exception message is up, so that the real box shows it as an error.
+bool presentingError = false;
+
 void DefaultUnhandledPresenter(const std::string& className, const std::string& text) {
   std::string message =
       "An exception of class " + className + " was not handled. The application must quit.";
   if (!text.empty()) message += "\n\n" + text;
+  struct ErrorPresentation {
+    ErrorPresentation() { presentingError = true; }
+    ~ErrorPresentation() { presentingError = false; }
+  } presenting;
   MsgBox(message);
 }
 
 void ShowModalMessage(const std::string& text) {
   QMessageBox box(QApplication::activeWindow());
-  box.setIcon(QMessageBox::Information);
+  box.setIcon(presentingError ? QMessageBox::Critical : QMessageBox::Information);
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setStandardButtons(QMessageBox::Ok);
