@@ -1,7 +1,6 @@
 #include "bench/ProgramUnderBench.h"
 
 #include <cstdlib>
-#include <stdexcept>
 
 #include "core/ButtonEventTable.h"
 #include "core/Window1.h"
@@ -14,10 +13,6 @@
 namespace zib_bench {
 
 ProgramUnderBench::ProgramUnderBench() {
-  char pattern[] = "/tmp/zib-bench-XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("no temporary settings folder");
-  configHome_ = pattern;
-  ::setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
   // Nothing on the screen needs drawing; the keys go to the X display by XTest all the same.
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   BrioEasyPrefs::ReleaseModuleState();
@@ -34,8 +29,6 @@ ProgramUnderBench::~ProgramUnderBench() {
   platform::Runtime::RegisterAppObject(nullptr);
   framework_.reset();
   platform::Keyboard::SetOptionKeyOverride(std::nullopt);
-  std::error_code ignored;
-  std::filesystem::remove_all(configHome_, ignored);
 }
 
 bool ProgramUnderBench::ListenWithRow(int row, const std::string& key, std::string& error) {

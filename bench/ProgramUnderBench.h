@@ -1,12 +1,12 @@
 #pragma once
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/testing/ScriptedRemote.h"
 #include "platform/testing/TestFramework.h"
+#include "tests/support/TempFolder.h"
 
 namespace zib_bench {
 
@@ -32,7 +32,7 @@ class ProgramUnderBench {
   std::optional<std::string> Unhandled() const;
 
  private:
-  std::filesystem::path configHome_;
+  testsupport::ScratchConfigHome config_;
   std::unique_ptr<platform::testing::TestFramework> framework_;
 };
 

@@ -21,10 +21,7 @@ void CloseIfOpen(const char* fullClassName) {
 }  // namespace
 
 void CoreTest::SetUp() {
-  char pattern[] = "/tmp/zib-core-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  configHome_ = pattern;
-  setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
+  config_.emplace();
   BrioEasyPrefs::ReleaseModuleState();
   BrioEasyPrefs::InitModuleState();
   platform::Keyboard::SetOptionKeyOverride(false);
@@ -39,8 +36,7 @@ void CoreTest::TearDown() {
   platform::Runtime::RegisterAppObject(nullptr);
   fw.reset();
   platform::Keyboard::SetOptionKeyOverride(std::nullopt);
-  std::error_code ignored;
-  std::filesystem::remove_all(configHome_, ignored);
+  config_.reset();
 }
 
 void CoreTest::CloseMainWindow() {

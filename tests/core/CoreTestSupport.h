@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/testing/TestFramework.h"
+#include "tests/support/TempFolder.h"
 
 namespace coretest {
 
@@ -19,7 +21,7 @@ class CoreTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  std::filesystem::path SettingsFile() const { return configHome_ / "ZibRemote.ini"; }
+  std::filesystem::path SettingsFile() const { return config_->Path() / "ZibRemote.ini"; }
   void WriteSettingsFile(const std::vector<std::string>& lines) const;
   void CopyFixture(const std::string& name) const;
   std::vector<std::string> ReadSettingsFile() const;
@@ -30,7 +32,7 @@ class CoreTest : public ::testing::Test {
   std::unique_ptr<platform::testing::TestFramework> fw;
 
  private:
-  std::filesystem::path configHome_;
+  std::optional<testsupport::ScratchConfigHome> config_;
 };
 
 // The 140 lines the first save writes for a table holding only its defaults.

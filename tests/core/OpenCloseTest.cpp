@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -207,15 +204,10 @@ TEST_F(OpenClose, FailedSaveIsReportedAndKeepsTheOldFile) {
   const Lines before = ReadSettingsFile();
   auto window = Window1::Instance();
 
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 64;  // far less than the 140 lines need
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  window->Close();
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    testsupport::ScopedFileSizeLimit limit(64);  // far less than the 140 lines need
+    window->Close();
+  }
 
   ASSERT_EQ(fw->unhandled.size(), 1u);
   EXPECT_EQ(fw->unhandled[0].first, "IOException") << fw->unhandled[0].second;

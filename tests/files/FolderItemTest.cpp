@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
-#include "tests/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using platform::FolderItem;
 using platform::GetFolderItem;

@@ -11,7 +11,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
-#include "tests/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using platform::FolderItem;
 using testsupport::Names;

@@ -5,7 +5,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
-#include "tests/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using testsupport::TempFolder;
 

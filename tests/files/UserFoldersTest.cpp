@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
-#include "tests/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using testsupport::ScopedEnv;
 using testsupport::TempFolder;

@@ -13,7 +13,7 @@
 
 #include "platform/MsgBox.h"
 #include "settings/BrioEasyPrefs.h"
-#include "tests/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace testsupport {
 

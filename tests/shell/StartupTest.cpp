@@ -20,6 +20,7 @@
 #include "shell/HelpWin.h"
 #include "shell/MenuBar1.h"
 #include "shell/Startup.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -39,14 +40,6 @@ struct Released {
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    configHome_ =
-        std::filesystem::temp_directory_path() /
-        ("zib-shell-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(configHome_);
-    std::filesystem::create_directories(configHome_);
-    ::setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
-
     // The run under test must not depend on the machine's devices.
     remote_ = platform::testing::ScriptedRemote::Install();
     keys_ = platform::testing::RecordingKeys::Install();
@@ -62,7 +55,6 @@ class StartupTest : public ::testing::Test {
     MenuBar1::SetItemFactory(nullptr);
     platform::Plugins::SetRemoteFactory(nullptr);
     platform::Plugins::SetKeyOutput(nullptr);
-    std::filesystem::remove_all(configHome_);
   }
 
   // The real phases, each noting its name before it runs.
@@ -115,7 +107,7 @@ class StartupTest : public ::testing::Test {
 
   std::shared_ptr<platform::testing::ScriptedRemote> remote_;
   std::shared_ptr<platform::testing::RecordingKeys> keys_;
-  std::filesystem::path configHome_;
+  testsupport::ScratchConfigHome config_;
   std::vector<std::string> trace_;
   std::vector<std::string> messages_;
   std::vector<std::string> unhandled_;
@@ -166,7 +158,7 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
     helpClosed = (help.expired() || help.lock()->IsClosed()) &&
                  platform::GetImplicitWindow("HelpWin.HelpWin") == nullptr;
     // The main window's Close event saved the table into the file its Open event made empty.
-    const auto file = configHome_ / "ZibRemote.ini";
+    const auto file = config_.Path() / "ZibRemote.ini";
     closeSaved = std::filesystem::exists(file) && std::filesystem::file_size(file) > 0;
   };
 
@@ -205,7 +197,7 @@ TEST_F(StartupTest, QuitClosesTheWindowsAndEndsTheRun) {
   };
   EXPECT_EQ(RunWith(phases), 0);
   EXPECT_TRUE(mainClosed);
-  EXPECT_GT(std::filesystem::file_size(configHome_ / "ZibRemote.ini"), 0u);  // Close saved
+  EXPECT_GT(std::filesystem::file_size(config_.Path() / "ZibRemote.ini"), 0u);  // Close saved
   EXPECT_TRUE(unhandled_.empty());
   ExpectReleased();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Scratch folders, environment overrides and byte-exact file access for the file and settings
-// tests. Every test works in its own folder, so tests never see each other's files.
+// Scratch folders, environment overrides, byte-exact file access and a real write failure, for
+// every test that touches files. Every test works in its own folder, so tests never see each
+// other's files.
 
 #include <signal.h>
 #include <stdlib.h>
@@ -82,6 +83,18 @@ class ScopedEnv {
  private:
   std::string name_;
   std::optional<std::string> old_;
+};
+
+// A fresh folder that is XDG_CONFIG_HOME until the end of the scope: the program's settings file
+// goes there, never into the user's own.
+class ScratchConfigHome {
+ public:
+  ScratchConfigHome() : env_("XDG_CONFIG_HOME", folder_.Path()) {}
+  std::filesystem::path Path() const { return folder_.Path(); }
+
+ private:
+  TempFolder folder_;
+  ScopedEnv env_;
 };
 
 // A real write failure without a full disk: past the soft file-size limit write() fails with
