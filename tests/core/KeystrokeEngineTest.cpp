@@ -111,10 +111,68 @@ TEST_F(KeystrokeEngine, KeyWithoutAKeyPressesNothing) {
     window->buttonpressed(1);
     EXPECT_EQ(list->ListIndex(), 0);
     EXPECT_TRUE(fw->keys->Pressed().empty());
-    for (const auto& request : fw->keys->Requests()) {
-      EXPECT_EQ(request.charCode, charCode);
-      EXPECT_EQ(request.keyCode, platform::kNoKeyCode);
+    EXPECT_TRUE(fw->keys->Requests().empty()) << "a press without a key reached the backend";
+
+    // Once a key types it, the same row presses that very character: the engine asked for the
+    // right one, and nothing but the missing key held it back.
+    fw->keys->Map(charCode, 2000);
+    window->buttonpressed(1);
+    ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+    EXPECT_EQ(fw->keys->Pressed()[0].charCode, charCode);
+    EXPECT_EQ(fw->keys->Pressed()[0].keyCode, 2000);
+    EXPECT_TRUE(fw->keys->Pressed()[0].command);
+    fw->keys->Unmap(charCode);
+  }
+}
+
+struct EditDuringWalk {
+  const char* what;
+  int eventID;
+  int editAfterYield;  // the edit is made at this yield of the walk (1 = the first)
+  int row;             // whose cells it changes
+  std::string id, key;
+  bool shift;
+  int selectedRow;                     // -1: the selection stays as it was
+  std::optional<int> pressedCharCode;  // nullopt: nothing pressed
+};
+
+// Edits made while the walk is inside a yield count at once: the rows not yet visited are read
+// as they stand after the edit.
+const EditDuringWalk kEditsDuringWalk[] = {
+    {"a later row takes the ID", 5, 1, 2, "5", "Z", true, 2, 'Z'},
+    {"the matching row changes its Key", 3, 1, 2, "3", "K", true, 2, 'K'},
+    {"the matching row gives up its ID", 14, 5, 13, "99", "H", false, -1, std::nullopt},
+};
+
+TEST_F(KeystrokeEngine, EditsMadeInsideAYieldCountForTheRestOfTheWalk) {
+  constexpr int kEarlierSelection = 7;
+  for (const auto& c : kEditsDuringWalk) {
+    SCOPED_TRACE(c.what);
+    CloseMainWindow();
+    window = Window1::Instance();
+    list = window->Listbox1();
+    list->SetListIndex(kEarlierSelection);
+    fw->keys->Clear();
+    int yields = 0;
+    const auto previous = platform::SetYieldHook([&] {
+      if (++yields != c.editAfterYield) return;
+      list->SetCell(c.row, core::kColumnID, c.id);
+      SetRow(c.row, c.key, {c.shift, false, false, false});
+    });
+
+    window->buttonpressed(c.eventID);
+    platform::SetYieldHook(previous);
+
+    EXPECT_EQ(list->ListIndex(), c.selectedRow == -1 ? kEarlierSelection : c.selectedRow);
+    if (!c.pressedCharCode) {
+      EXPECT_TRUE(fw->keys->Pressed().empty());
+      EXPECT_EQ(yields, 14);
+      continue;
     }
+    EXPECT_EQ(yields, c.selectedRow);
+    ASSERT_EQ(fw->keys->Pressed().size(), 1u);
+    EXPECT_EQ(fw->keys->Pressed()[0].charCode, *c.pressedCharCode);
+    EXPECT_EQ(fw->keys->Pressed()[0].shift, c.shift);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/MsgBox.h"
 #include "platform/Strings.h"
 #include "platform/Window.h"
+#include "platform/Yield.h"
 #include "settings/BrioEasyPrefs.h"
 #include "shell/App.h"
 #include "tests/core/CoreTestSupport.h"
@@ -128,6 +129,36 @@ TEST_F(OpenClose, OtherNamesKeepTheirPlacesAndValues) {
   const Lines saved = ReadSettingsFile();
   EXPECT_EQ(saved, MergeIntoStored(before, table));
   EXPECT_EQ(saved.size(), before.size() + 140 - 2);
+}
+
+// Loading and saving yield once at the end of every row, fourteen times per call, on top of
+// what the settings store yields in its own scans and file write.
+TEST_F(OpenClose, LoadAndSaveYieldOncePerRow) {
+  auto window = Window1::Instance();
+  // No settings file: the store holds no entry, so every lookup misses without a pass.
+  ASSERT_EQ(BrioEasyPrefs::PrefNames().size(), 1u);
+  auto before = platform::YieldCount();
+  window->loadprefs();
+  EXPECT_EQ(platform::YieldCount() - before, 14u);
+
+  before = platform::YieldCount();
+  window->Saveprefs();
+  const auto saveYields = platform::YieldCount() - before;
+  const Lines saved = ReadSettingsFile();
+  ASSERT_EQ(saved, coretest::DefaultSettingsLines());
+
+  // The store's share: the same entries set in the same order on an empty store, then written.
+  BrioEasyPrefs::ReleaseModuleState();
+  BrioEasyPrefs::InitModuleState();
+  std::filesystem::remove(SettingsFile());
+  BrioEasyPrefs::InitPrefFile("ZibRemote.ini", false);
+  before = platform::YieldCount();
+  for (std::size_t i = 0; i + 1 < saved.size(); i += 2)
+    BrioEasyPrefs::SetPrefString(saved[i], saved[i + 1]);
+  BrioEasyPrefs::WritePrefsFile();
+  const auto storeYields = platform::YieldCount() - before;
+  EXPECT_EQ(ReadSettingsFile(), saved);
+  EXPECT_EQ(saveYields - storeYields, 14u);
 }
 
 TEST_F(OpenClose, OptionKeyResetsAStoredTable) {

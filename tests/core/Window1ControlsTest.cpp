@@ -84,17 +84,35 @@ TEST_F(Window1Controls, FailedStartKeepsTheFlagOff) {
   EXPECT_TRUE(window->isListening());
 }
 
-TEST_F(Window1Controls, ExclusiveModeIsSetOnEveryClickWhileNotListening) {
+// Every click hands the box's state to the listener, ticking and unticking alike, whether or not
+// the remote is being listened to.
+TEST_F(Window1Controls, ExclusiveModeFollowsTheBoxOnEveryClickListeningOrNot) {
+  window->DisclosureTriangle1()->Click();
+  auto box = window->CheckBox1();
+  for (const bool listening : {false, true}) {
+    SCOPED_TRACE(listening ? "listening" : "not listening");
+    if (listening) window->PushButton1()->Push();
+    ASSERT_EQ(window->isListening(), listening);
+    for (const bool ticked : {true, false}) {
+      fw->remote->ClearCalls();
+      box->Click();
+      ASSERT_EQ(box->Value(), ticked);
+      EXPECT_EQ(fw->remote->Calls(), Calls{ticked ? "exclusive=true" : "exclusive=false"});
+      EXPECT_EQ(window->listener()->isOpenInExclusiveMode(), ticked);
+    }
+  }
+  EXPECT_TRUE(fw->unhandled.empty());
+}
+
+// Collapsing hides the box and nothing more: the box and the listener keep exclusive mode.
+TEST_F(Window1Controls, CollapsingKeepsExclusiveMode) {
   window->DisclosureTriangle1()->Click();
   auto box = window->CheckBox1();
   box->Click();
-  EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
-  EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
-  window->DisclosureTriangle1()->Click();  // collapsing hides the box, nothing more
+  window->DisclosureTriangle1()->Click();
   EXPECT_TRUE(box->Value());
   EXPECT_TRUE(window->listener()->isOpenInExclusiveMode());
   EXPECT_EQ(fw->remote->Calls(), Calls{"exclusive=true"});
-  EXPECT_FALSE(window->isListening());
 }
 
 TEST_F(Window1Controls, HelpButtonShowsOneHelpWindowAtATime) {

@@ -12,6 +12,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/UserAttributes.h"
 
 using platform::FolderItem;
 using testsupport::Names;
@@ -145,11 +146,11 @@ TEST(ReplaceTextFile, CannotBeginInAMissingFolder) {
 
 TEST(ReplaceTextFile, TheTypeArrivesWithTheNewContent) {
   TempFolder dir;
+  if (const auto refused = testsupport::UserAttributesRefused(dir.Path())) GTEST_SKIP() << *refused;
   FolderItem item(dir / "f.ini");
   WriteBytes(item.AbsolutePath(), "old\n");
   item.SetMacType("TEXT");
-  if (item.MacType() != "TEXT")
-    GTEST_SKIP() << "the file system of " << dir.Path() << " keeps no user extended attributes";
+  ASSERT_EQ(item.MacType(), "TEXT");
   auto out = item.ReplaceTextFile();
   out->WriteLine("new");
   out->SetMacType("pref");

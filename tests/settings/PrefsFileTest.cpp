@@ -16,6 +16,7 @@
 #include "platform/Yield.h"
 #include "settings/BrioEasyPrefs.h"
 #include "tests/settings/PrefsTestSupport.h"
+#include "tests/support/UserAttributes.h"
 
 using namespace BrioEasyPrefs;
 using testsupport::Entries;
@@ -253,10 +254,9 @@ TEST_F(PrefsFile, SaveRecordsTheTypePrefWhereTheFileSystemAllows) {
   Init();
   SetPrefString("a", "1");
   WritePrefsFile();
-  const auto type = platform::FolderItem(FilePath()).MacType();
-  if (type.empty())
-    GTEST_SKIP() << "the file system of " << ConfigFolder() << " keeps no user extended attributes";
-  EXPECT_EQ(type, "pref");
+  if (const auto refused = testsupport::UserAttributesRefused(ConfigFolder()))
+    GTEST_SKIP() << *refused;
+  EXPECT_EQ(platform::FolderItem(FilePath()).MacType(), "pref");
 }
 
 TEST_F(PrefsFile, BesideTheApplicationUsesTheExecutablesFolder) {
