@@ -74,8 +74,8 @@ FolderItemRef Preferences();
 FolderItemRef ApplicationData();
 }  // namespace SpecialFolder
 
-// Reads lines. Accepts LF and CR LF as terminators (a CR not followed by LF is an ordinary
-// byte); a last line without a terminator is a line. Bytes are kept exactly as read.
+// Reads lines. LF, CR LF and a lone CR each end a line; a last line without a terminator is a
+// line. A UTF-8 byte order mark at the very start is skipped; every other byte is kept as read.
 class TextInputStream {
  public:
   virtual ~TextInputStream() = default;

@@ -49,6 +49,9 @@ TEST_F(PrefsFile, ReadsLinePairsInFileOrder) {
       {"odd.ini", {{"a", "1"}, {"b", ""}}},  // the last name gets the empty text
       {"odd-unterminated.ini", {{"a", "1"}, {"b", ""}}},
       {"crlf.ini", {{"Key1", "F1"}, {"Alt1", "false"}}},
+      {"cr-only.ini",  // lone CRs, as older Mac programs wrote; no last terminator
+       {{"Key1", "F1"}, {"Shift1", "true"}, {"Empty", ""}, {"Alt1", "false"}}},
+      {"bom.ini", {{"Key1", "F1"}, {"Shift1", "true"}}},  // a byte order mark before Key1
       {"duplicates.ini", {{"Key1", "first"}, {"Other", "x"}, {"key1", "second"}}},
   };
   for (const auto& c : cases) {
@@ -137,6 +140,28 @@ TEST_F(PrefsFile, LineBreaksInNamesAndValuesAreCutSoPairsStayAligned) {
   Init();
   ASSERT_EQ(StoreEntries().size(), std::size(cases));
   EXPECT_EQ(StoreEntries().back(), (std::pair<std::string, std::string>{"last", "plain"}));
+}
+
+// The entries of such a file are the ones the table looks up: a change lands in place, and the
+// save writes plain LF lines with no byte order mark and no stray second "Key1".
+TEST_F(PrefsFile, CrOnlyAndByteOrderMarkFilesAreSavedAsPlainLinesWithoutAStrayEntry) {
+  struct Case {
+    const char* fixture;
+    std::string saved;
+  } cases[] = {
+      {"cr-only.ini", "Key1\nF2\nShift1\ntrue\nEmpty\n\nAlt1\nfalse\n"},
+      {"bom.ini", "Key1\nF2\nShift1\ntrue\n"},
+  };
+  for (const auto& c : cases) {
+    ReleaseModuleState();
+    InitModuleState();
+    PlaceFixture(c.fixture);
+    Init();
+    SetPrefString("Key1", "F2");
+    WritePrefsFile();
+    EXPECT_EQ(ReadBytes(FilePath()), c.saved) << c.fixture;
+  }
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(PrefsFile, FileThatCannotBeOpenedShowsTheMessageAndKeepsTheItem) {
