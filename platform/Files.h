@@ -31,21 +31,26 @@ class FolderItem {
   FolderItemRef Child(std::string_view name) const;
   // True when something is on disk at the path (a symbolic link counts by its target).
   bool Exists() const;
-  // Removes the file (or an empty folder); the outcome is reported but callers may ignore it.
+  // Removes the file (or an empty folder; a symbolic link itself, not its target); the outcome
+  // is reported but callers may ignore it. A device node, FIFO or socket is never removed.
   bool Delete() const;
   const String& AbsolutePath() const noexcept { return path_; }
 
   // A new empty text file in this item's place (an existing one is emptied) and a stream on
-  // it; nil when it cannot be made.
+  // it; nil when it cannot be made or something other than a regular file is there.
   TextOutputStreamRef CreateTextFile() const;
   // A stream at the start of the file; nil when it cannot be opened for reading or is not a
   // regular file.
   TextInputStreamRef OpenAsTextFile() const;
 
-  // Replaces the file's content as one step: the stream writes to a temporary file in the
-  // same folder, and Commit() flushes, syncs and renames it over this item (through a symbolic
-  // link, onto the link's final target, so the link stays). Until Commit() succeeds the old
-  // file is untouched; a stream released without Commit() removes its temporary file. Raises
+  // Replaces the file's content as one step: the stream writes to a temporary file in the same
+  // folder, and Commit() flushes, syncs and renames it over this item. Until Commit() succeeds
+  // the old file is untouched; a stream released without Commit() removes its temporary file.
+  // A symbolic link is followed to its final target when that is a regular file or a name not
+  // yet taken in a folder that exists, so the link stays; a link to anything else (a device,
+  // FIFO, socket or folder, into a missing folder, or in a loop) is itself replaced by the new
+  // file. A device node, FIFO or socket is never written to, renamed over or removed: one in
+  // the item's own place raises IOException, as does a folder there at Commit. Raises
   // IOException when it cannot begin.
   AtomicTextOutputStreamRef ReplaceTextFile() const;
 

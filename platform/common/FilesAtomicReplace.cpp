@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -21,29 +19,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
-
-// The file that finally receives the content. A settings file kept as a symbolic link (as
-// dotfile managers do) is replaced where the link points, so the link itself stays.
-String FinalTarget(const String& path) {
-  String current = path;
-  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      if (errno == ENOENT) return current;  // a new file, or a link to one not yet made
-      posix::ThrowIO(current, errno);
-    }
-    if (!S_ISLNK(info.st_mode)) return current;
-    String link(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-    if (length < 0) posix::ThrowIO(current, errno);
-    link.resize(static_cast<std::size_t>(length));
-    current =
-        (!link.empty() && link.front() == '/') ? link : posix::Join(posix::ParentOf(current), link);
-  }
-  posix::ThrowIO(path, ELOOP);
-}
-
 mode_t CreationMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -53,7 +28,7 @@ mode_t CreationMode() {
 class AtomicFileStream final : public AtomicTextOutputStream {
  public:
   explicit AtomicFileStream(const String& itemPath)
-      : target_(FinalTarget(itemPath)),
+      : target_(posix::ReplacementDestination(itemPath)),
         folder_(posix::ParentOf(target_)),
         name_(posix::NameOf(target_)) {
     dir_ = posix::FileDescriptor(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -107,6 +82,7 @@ class AtomicFileStream final : public AtomicTextOutputStream {
       if (::fsync(fd_.Get()) != 0) posix::ThrowIO(target_, errno);
       if (tempName_.empty()) NameTemporary();
       if (const int err = fd_.Close()) posix::ThrowIO(target_, err);
+      RefuseSpecialFileAtTarget();
       if (::renameat(dir_.Get(), tempName_.c_str(), dir_.Get(), name_.c_str()) != 0)
         posix::ThrowIO(target_, errno);
     } catch (...) {
@@ -124,6 +100,14 @@ class AtomicFileStream final : public AtomicTextOutputStream {
  private:
   void RequireOpen() const {
     if (finished_) throw IOException(target_, "the replacement has already ended");
+  }
+
+  // Something may have taken the file's place since the save began.
+  void RefuseSpecialFileAtTarget() const {
+    struct stat info {};
+    if (::fstatat(dir_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        posix::IsSpecialFile(info.st_mode))
+      throw IOException(target_, "not a regular file");
   }
 
   void OpenNamedTemporary() {

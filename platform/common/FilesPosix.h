@@ -2,6 +2,8 @@
 
 // Helpers shared by the file services' POSIX implementation. Private to platform/common.
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -50,9 +52,17 @@ std::string Join(const std::string& folder, std::string_view name);
 
 bool IsDirectory(const std::string& path) noexcept;
 
+// A device node, FIFO or socket. The file services never write to, rename over or remove one:
+// whatever it stands for is not the program's to change.
+bool IsSpecialFile(mode_t mode) noexcept;
+
 // A plain (not atomic) line stream on an open descriptor.
 TextOutputStreamRef MakeFileOutputStream(FileDescriptor fd, std::string path);
 TextInputStreamRef MakeFileInputStream(FileDescriptor fd, std::string path);
 AtomicTextOutputStreamRef MakeAtomicOutputStream(const std::string& path);
+
+// Where a replacement of the item at `path` puts the new content (see FilesReplaceDestination).
+// Raises IOException for a device node, FIFO or socket in the item's own place.
+std::string ReplacementDestination(const std::string& path);
 
 }  // namespace platform::posix

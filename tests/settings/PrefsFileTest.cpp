@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,40 @@ TEST_F(PrefsFile, CrOnlyAndByteOrderMarkFilesAreSavedAsPlainLinesWithoutAStrayEn
     EXPECT_EQ(ReadBytes(FilePath()), c.saved) << c.fixture;
   }
   EXPECT_TRUE(messages_.empty());
+}
+
+// A settings file that is a link to what cannot hold it: the save puts a regular file in the
+// link's place and leaves what the link pointed at alone.
+TEST_F(PrefsFile, LinkToAFifoIntoAMissingFolderOrInALoopGivesWayToARegularFileAtTheSave) {
+  std::filesystem::create_directories(ConfigFolder());
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  struct Case {
+    const char* what;
+    std::string target;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"a FIFO", dir_ / "fifo", kCannotInit},  // exists, but is no file to read
+      {"a missing folder", dir_ / "no such folder/ZibRemote.ini", {}},
+      {"a loop", "ZibRemote.ini", {}},
+  };
+  for (const auto& c : cases) {
+    ReleaseModuleState();
+    InitModuleState();
+    messages_.clear();
+    std::filesystem::remove(FilePath());
+    std::filesystem::create_symlink(c.target, FilePath());
+    Init();
+    EXPECT_EQ(messages_, c.messages) << c.what;
+    EXPECT_EQ(PrefFilePath(), FilePath()) << c.what;
+    SetPrefString("Key1", "F1");
+    EXPECT_NO_THROW(WritePrefsFile()) << c.what;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(FilePath())))
+        << c.what;
+    EXPECT_EQ(ReadBytes(FilePath()), "Key1\nF1\n") << c.what;
+    EXPECT_EQ(Names(ConfigFolder()), kOnlyTheFile) << c.what;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(dir_ / "fifo"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no such folder"));
 }
 
 TEST_F(PrefsFile, FileThatCannotBeOpenedShowsTheMessageAndKeepsTheItem) {
