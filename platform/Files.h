@@ -45,7 +45,8 @@ class FolderItem {
 
   // Replaces the file's content as one step: the stream writes to a temporary file in the same
   // folder, and Commit() flushes, syncs and renames it over this item. Until Commit() succeeds
-  // the old file is untouched; a stream released without Commit() removes its temporary file.
+  // the old file is untouched; a stream released without Commit() removes its temporary file,
+  // and a temporary that a killed save left behind is removed by the next replacement.
   // A symbolic link is followed to its final target when that is a regular file or a name not
   // yet taken in a folder that exists, so the link stays; a link to anything else (a device,
   // FIFO, socket or folder, into a missing folder, or in a loop) is itself replaced by the new
@@ -119,5 +120,9 @@ class AtomicTextOutputStream : public TextOutputStream {
 // thrown by the probe is that read's failure. Returns the previous probe.
 using ReadLineProbe = std::function<void(const String& path, std::uint64_t lineNumber)>;
 ReadLineProbe SetReadLineProbe(ReadLineProbe probe);
+
+// For tests: while set, ReplaceTextFile uses a named temporary file, as on file systems without
+// unnamed ones (O_TMPFILE). Returns the previous setting.
+bool ForceNamedTemporaryFiles(bool force);
 
 }  // namespace platform

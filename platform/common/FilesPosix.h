@@ -65,4 +65,20 @@ AtomicTextOutputStreamRef MakeAtomicOutputStream(const std::string& path);
 // Raises IOException for a device node, FIFO or socket in the item's own place.
 std::string ReplacementDestination(const std::string& path);
 
+// A replacement's named temporary: "." + the file's name + ".new-" + a unique ending, in the
+// file's folder, locked with flock() by the save that writes it until that save ends.
+std::string TemporaryPrefix(std::string_view fileName);
+struct NamedTemporary {
+  FileDescriptor fd;
+  std::string name;
+};
+// A new, empty, locked temporary (mode 0600) in the folder open as `dirFd` at `folder`.
+NamedTemporary CreateNamedTemporary(int dirFd, const std::string& folder, std::string_view fileName,
+                                    const std::string& pathForErrors);
+// Removes the temporaries of `fileName` that saves killed midway left behind; those whose lock a
+// running save holds stay. Best effort: whatever cannot be examined is left alone.
+void RemoveAbandonedTemporaries(int dirFd, std::string_view fileName) noexcept;
+// True while tests force the named temporary in place of an unnamed O_TMPFILE one.
+bool NamedTemporariesForced() noexcept;
+
 }  // namespace platform::posix

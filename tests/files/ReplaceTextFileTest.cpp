@@ -15,6 +15,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
+#include "tests/support/ForcedNamedTemporaries.h"
 #include "tests/support/TempFolder.h"
 
 using platform::FolderItem;
@@ -261,4 +262,32 @@ TEST(ReplaceTextFile, ADeviceNodeIsNeverReplacedNorALinkToOneFollowed) {
   EXPECT_THROW(FolderItem(dir / "null").ReplaceTextFile(), platform::IOException);
   EXPECT_TRUE(std::filesystem::is_character_file(dir / "null"));
   EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"null", "to-device.ini"}));
+}
+
+// Each save locks its temporary while it runs: a temporary that nobody holds is what a killed
+// save left behind, and the next save removes it.
+TEST(ReplaceTextFile, RemovesTemporariesOfKilledSavesButNeverThoseOfRunningOnes) {
+  for (const bool named : {true, false}) {
+    SCOPED_TRACE(named ? "named temporaries" : "unnamed temporaries where possible");
+    testsupport::ForcedNamedTemporaries forced(named);
+    TempFolder dir;
+    WriteBytes(dir / "f.ini", "old\n");
+    WriteBytes(dir / ".f.ini.new-Ab12Cd", "half a save");   // killed while writing
+    WriteBytes(dir / ".f.ini.new-4242-0", "a whole save");  // killed just before its rename
+    ASSERT_EQ(::mkfifo((dir / ".f.ini.new-fifo").c_str(), 0644), 0);
+    WriteBytes(dir / ".other.ini.new-Ab12Cd", "another file's");
+    const std::set<std::string> others{"f.ini", ".f.ini.new-fifo", ".other.ini.new-Ab12Cd"};
+
+    auto running = FolderItem(dir / "f.ini").ReplaceTextFile();
+    running->WriteLine("running");
+    const auto whileRunning = Names(dir.Path());
+    EXPECT_EQ(whileRunning.size(), others.size() + (named ? 1 : 0));
+    Replace(dir / "f.ini", "next");
+    EXPECT_EQ(Names(dir.Path()), whileRunning);
+    EXPECT_EQ(ReadBytes(dir / "f.ini"), "next\n");
+
+    running->Commit();
+    EXPECT_EQ(ReadBytes(dir / "f.ini"), "running\n");
+    EXPECT_EQ(Names(dir.Path()), others);
+  }
 }
