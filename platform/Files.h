@@ -31,21 +31,27 @@ class FolderItem {
   FolderItemRef Child(std::string_view name) const;
   // True when something is on disk at the path (a symbolic link counts by its target).
   bool Exists() const;
-  // Removes the file (or an empty folder); the outcome is reported but callers may ignore it.
+  // Removes the file (or an empty folder; a symbolic link itself, not its target); the outcome
+  // is reported but callers may ignore it. A device node, FIFO or socket is never removed.
   bool Delete() const;
   const String& AbsolutePath() const noexcept { return path_; }
 
   // A new empty text file in this item's place (an existing one is emptied) and a stream on
-  // it; nil when it cannot be made.
+  // it; nil when it cannot be made or something other than a regular file is there.
   TextOutputStreamRef CreateTextFile() const;
   // A stream at the start of the file; nil when it cannot be opened for reading or is not a
   // regular file.
   TextInputStreamRef OpenAsTextFile() const;
 
-  // Replaces the file's content as one step: the stream writes to a temporary file in the
-  // same folder, and Commit() flushes, syncs and renames it over this item (through a symbolic
-  // link, onto the link's final target, so the link stays). Until Commit() succeeds the old
-  // file is untouched; a stream released without Commit() removes its temporary file. Raises
+  // Replaces the file's content as one step: the stream writes to a temporary file in the same
+  // folder, and Commit() flushes, syncs and renames it over this item. Until Commit() succeeds
+  // the old file is untouched; a stream released without Commit() removes its temporary file,
+  // and a temporary that a killed save left behind is removed by the next replacement.
+  // A symbolic link is followed to its final target when that is a regular file or a name not
+  // yet taken in a folder that exists, so the link stays; a link to anything else (a device,
+  // FIFO, socket or folder, into a missing folder, or in a loop) is itself replaced by the new
+  // file. A device node, FIFO or socket is never written to, renamed over or removed: one in
+  // the item's own place raises IOException, as does a folder there at Commit. Raises
   // IOException when it cannot begin.
   AtomicTextOutputStreamRef ReplaceTextFile() const;
 
@@ -74,8 +80,8 @@ FolderItemRef Preferences();
 FolderItemRef ApplicationData();
 }  // namespace SpecialFolder
 
-// Reads lines. Accepts LF and CR LF as terminators (a CR not followed by LF is an ordinary
-// byte); a last line without a terminator is a line. Bytes are kept exactly as read.
+// Reads lines. LF, CR LF and a lone CR each end a line; a last line without a terminator is a
+// line. A UTF-8 byte order mark at the very start is skipped; every other byte is kept as read.
 class TextInputStream {
  public:
   virtual ~TextInputStream() = default;
@@ -114,5 +120,9 @@ class AtomicTextOutputStream : public TextOutputStream {
 // thrown by the probe is that read's failure. Returns the previous probe.
 using ReadLineProbe = std::function<void(const String& path, std::uint64_t lineNumber)>;
 ReadLineProbe SetReadLineProbe(ReadLineProbe probe);
+
+// For tests: while set, ReplaceTextFile uses a named temporary file, as on file systems without
+// unnamed ones (O_TMPFILE). Returns the previous setting.
+bool ForceNamedTemporaryFiles(bool force);
 
 }  // namespace platform

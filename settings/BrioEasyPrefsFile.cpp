@@ -17,8 +17,7 @@ using platform::Deref;
 
 // The file has no escaping: a line break inside a name or value would end its line early and
 // shift every later pair by one line. The text is cut at its first CR or LF, so each entry stays
-// exactly two lines. CR counts too: at the end of a text it would be read back as part of a
-// CR LF terminator and silently vanish.
+// exactly two lines; the reader ends a line at a CR as well as at an LF.
 std::string_view OneLine(std::string_view text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }

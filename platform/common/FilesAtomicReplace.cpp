@@ -3,13 +3,12 @@
 // old one only once it is complete and on disk. Whatever fails or kills the process midway, the
 // folder holds the old file or the new one.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -21,29 +20,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
-
-// The file that finally receives the content. A settings file kept as a symbolic link (as
-// dotfile managers do) is replaced where the link points, so the link itself stays.
-String FinalTarget(const String& path) {
-  String current = path;
-  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      if (errno == ENOENT) return current;  // a new file, or a link to one not yet made
-      posix::ThrowIO(current, errno);
-    }
-    if (!S_ISLNK(info.st_mode)) return current;
-    String link(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-    if (length < 0) posix::ThrowIO(current, errno);
-    link.resize(static_cast<std::size_t>(length));
-    current =
-        (!link.empty() && link.front() == '/') ? link : posix::Join(posix::ParentOf(current), link);
-  }
-  posix::ThrowIO(path, ELOOP);
-}
-
 mode_t CreationMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -53,7 +29,7 @@ mode_t CreationMode() {
 class AtomicFileStream final : public AtomicTextOutputStream {
  public:
   explicit AtomicFileStream(const String& itemPath)
-      : target_(FinalTarget(itemPath)),
+      : target_(posix::ReplacementDestination(itemPath)),
         folder_(posix::ParentOf(target_)),
         name_(posix::NameOf(target_)) {
     dir_ = posix::FileDescriptor(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -62,19 +38,38 @@ class AtomicFileStream final : public AtomicTextOutputStream {
     // The replacement keeps the old file's permissions, but always lets its owner read and
     // write it: an old file the owner could not read would otherwise come back just as
     // unreadable after every save. A new file gets the usual permissions.
-    mode_t mode = CreationMode();
+    mode_ = CreationMode();
     struct stat info {};
     if (::stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-      mode = (info.st_mode & 07777) | S_IRUSR | S_IWUSR;
+      mode_ = (info.st_mode & 07777) | S_IRUSR | S_IWUSR;
 
+    posix::RemoveAbandonedTemporaries(dir_.Get(), name_);
     // An unnamed file vanishes by itself when the process dies before the rename, so a killed
-    // save leaves no stray file; file systems without O_TMPFILE get a named temporary instead.
-    fd_ = posix::FileDescriptor(::openat(dir_.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
-    if (!fd_.Valid()) {
-      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) posix::ThrowIO(target_, errno);
-      OpenNamedTemporary();
+    // save leaves no stray file; file systems without O_TMPFILE get a named temporary instead,
+    // which the next save removes. Until Commit the temporary is the owner's alone.
+    int unnamedError = EOPNOTSUPP;  // as on a file system without O_TMPFILE
+    if (!posix::NamedTemporariesForced()) {
+      fd_ = posix::FileDescriptor(
+          ::openat(dir_.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+      unnamedError = errno;
     }
-    (void)::fchmod(fd_.Get(), mode);  // umask and mkstemp's 0600 would change them otherwise
+    if (fd_.Valid()) {
+      (void)::flock(fd_.Get(), LOCK_EX | LOCK_NB);  // nobody else can reach it yet
+    } else {
+      if (unnamedError != EOPNOTSUPP && unnamedError != EISDIR && unnamedError != EINVAL)
+        posix::ThrowIO(target_, unnamedError);
+      auto temporary = posix::CreateNamedTemporary(dir_.Get(), folder_, name_, target_);
+      fd_ = std::move(temporary.fd);
+      tempName_ = std::move(temporary.name);
+    }
+    // The lock must outlive the writing descriptor, which Commit closes before the rename so
+    // that a late write error is still caught; a second descriptor keeps it until the end.
+    lock_ = posix::FileDescriptor(::fcntl(fd_.Get(), F_DUPFD_CLOEXEC, 0));
+    if (!lock_.Valid()) {
+      const int err = errno;
+      Discard();
+      posix::ThrowIO(target_, err);
+    }
   }
 
   AtomicFileStream(const AtomicFileStream&) = delete;
@@ -104,9 +99,11 @@ class AtomicFileStream final : public AtomicTextOutputStream {
   void Commit() override {
     RequireOpen();
     try {
+      (void)::fchmod(fd_.Get(), mode_);  // best effort, as on file systems without modes
       if (::fsync(fd_.Get()) != 0) posix::ThrowIO(target_, errno);
       if (tempName_.empty()) NameTemporary();
       if (const int err = fd_.Close()) posix::ThrowIO(target_, err);
+      RefuseSpecialFileAtTarget();
       if (::renameat(dir_.Get(), tempName_.c_str(), dir_.Get(), name_.c_str()) != 0)
         posix::ThrowIO(target_, errno);
     } catch (...) {
@@ -115,6 +112,7 @@ class AtomicFileStream final : public AtomicTextOutputStream {
     }
     tempName_.clear();
     finished_ = true;
+    lock_.Close();
     // The new content is in place now. Syncing the folder makes the rename itself durable;
     // if it fails there is nothing left to undo, and the file is complete either way.
     (void)::fsync(dir_.Get());
@@ -126,19 +124,20 @@ class AtomicFileStream final : public AtomicTextOutputStream {
     if (finished_) throw IOException(target_, "the replacement has already ended");
   }
 
-  void OpenNamedTemporary() {
-    String pattern = posix::Join(folder_, "." + name_ + ".new-XXXXXX");
-    fd_ = posix::FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (!fd_.Valid()) posix::ThrowIO(target_, errno);
-    tempName_ = posix::NameOf(pattern);
+  // Something may have taken the file's place since the save began.
+  void RefuseSpecialFileAtTarget() const {
+    struct stat info {};
+    if (::fstatat(dir_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        posix::IsSpecialFile(info.st_mode))
+      throw IOException(target_, "not a regular file");
   }
 
   // Gives the unnamed file a name in the folder, so that it can be renamed over the target.
   void NameTemporary() {
     const String self = "/proc/self/fd/" + std::to_string(fd_.Get());
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const String candidate =
-          "." + name_ + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+      const String candidate = posix::TemporaryPrefix(name_) + std::to_string(::getpid()) + "-" +
+                               std::to_string(attempt);
       // AT_EMPTY_PATH needs a privilege that normal users lack; the /proc link does the same.
       if (::linkat(fd_.Get(), "", dir_.Get(), candidate.c_str(), AT_EMPTY_PATH) == 0 ||
           ::linkat(AT_FDCWD, self.c_str(), dir_.Get(), candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
@@ -157,6 +156,7 @@ class AtomicFileStream final : public AtomicTextOutputStream {
     fd_.Close();
     if (!tempName_.empty()) (void)::unlinkat(dir_.Get(), tempName_.c_str(), 0);
     tempName_.clear();
+    lock_.Close();  // only now that the temporary is gone
     dir_.Close();
   }
 
@@ -165,6 +165,8 @@ class AtomicFileStream final : public AtomicTextOutputStream {
   String name_;
   posix::FileDescriptor dir_;
   posix::FileDescriptor fd_;
+  posix::FileDescriptor lock_;  // holds the temporary's lock until the save ends
+  mode_t mode_ = 0;
   String tempName_;  // empty while the temporary file has no name
   bool finished_ = false;
 };

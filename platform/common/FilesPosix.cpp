@@ -69,4 +69,8 @@ bool IsDirectory(const std::string& path) noexcept {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsSpecialFile(mode_t mode) noexcept {
+  return S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+}
+
 }  // namespace platform::posix

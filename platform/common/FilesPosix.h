@@ -2,6 +2,8 @@
 
 // Helpers shared by the file services' POSIX implementation. Private to platform/common.
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -50,9 +52,33 @@ std::string Join(const std::string& folder, std::string_view name);
 
 bool IsDirectory(const std::string& path) noexcept;
 
+// A device node, FIFO or socket. The file services never write to, rename over or remove one:
+// whatever it stands for is not the program's to change.
+bool IsSpecialFile(mode_t mode) noexcept;
+
 // A plain (not atomic) line stream on an open descriptor.
 TextOutputStreamRef MakeFileOutputStream(FileDescriptor fd, std::string path);
 TextInputStreamRef MakeFileInputStream(FileDescriptor fd, std::string path);
 AtomicTextOutputStreamRef MakeAtomicOutputStream(const std::string& path);
+
+// Where a replacement of the item at `path` puts the new content (see FilesReplaceDestination).
+// Raises IOException for a device node, FIFO or socket in the item's own place.
+std::string ReplacementDestination(const std::string& path);
+
+// A replacement's named temporary: "." + the file's name + ".new-" + a unique ending, in the
+// file's folder, locked with flock() by the save that writes it until that save ends.
+std::string TemporaryPrefix(std::string_view fileName);
+struct NamedTemporary {
+  FileDescriptor fd;
+  std::string name;
+};
+// A new, empty, locked temporary (mode 0600) in the folder open as `dirFd` at `folder`.
+NamedTemporary CreateNamedTemporary(int dirFd, const std::string& folder, std::string_view fileName,
+                                    const std::string& pathForErrors);
+// Removes the temporaries of `fileName` that saves killed midway left behind; those whose lock a
+// running save holds stay. Best effort: whatever cannot be examined is left alone.
+void RemoveAbandonedTemporaries(int dirFd, std::string_view fileName) noexcept;
+// True while tests force the named temporary in place of an unnamed O_TMPFILE one.
+bool NamedTemporariesForced() noexcept;
 
 }  // namespace platform::posix

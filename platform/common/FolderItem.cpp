@@ -42,6 +42,21 @@ FolderItemRef ExecutableFolder() {
   return std::make_shared<FolderItem>(posix::ParentOf(target));
 }
 
+// What the path leads to, links followed, is a device node, FIFO or socket.
+bool IsSpecialFileThere(const String& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && posix::IsSpecialFile(info.st_mode);
+}
+
+// True for a regular file, which is then switched back to blocking reads and writes.
+bool OpenedRegularFile(const posix::FileDescriptor& fd) {
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
 }  // namespace
 
 FolderItem::FolderItem(String absolutePath) : path_(std::move(absolutePath)) {}
@@ -58,22 +73,27 @@ bool FolderItem::Exists() const {
   return ::stat(path_.c_str(), &info) == 0;
 }
 
-bool FolderItem::Delete() const { return std::remove(path_.c_str()) == 0; }
+bool FolderItem::Delete() const {
+  struct stat info {};
+  if (::lstat(path_.c_str(), &info) == 0 && posix::IsSpecialFile(info.st_mode)) return false;
+  return std::remove(path_.c_str()) == 0;
+}
 
 TextOutputStreamRef FolderItem::CreateTextFile() const {
-  posix::FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!fd.Valid()) return nullptr;
+  // Checked before opening as well as after: opening a device can itself act on it, and a FIFO
+  // with a reader would take what is written.
+  if (IsSpecialFileThere(path_)) return nullptr;
+  posix::FileDescriptor fd(
+      ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (!fd.Valid() || !OpenedRegularFile(fd)) return nullptr;
   return posix::MakeFileOutputStream(std::move(fd), path_);
 }
 
 TextInputStreamRef FolderItem::OpenAsTextFile() const {
-  // O_NONBLOCK so that a FIFO in the file's place cannot hang the program; it is refused below.
+  // O_NONBLOCK so that a FIFO that takes the file's place meanwhile cannot hang the program.
+  if (IsSpecialFileThere(path_)) return nullptr;
   posix::FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.Valid()) return nullptr;
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  const int flags = ::fcntl(fd.Get(), F_GETFL);
-  if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (!fd.Valid() || !OpenedRegularFile(fd)) return nullptr;
   return posix::MakeFileInputStream(std::move(fd), path_);
 }
 

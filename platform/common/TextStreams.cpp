@@ -1,7 +1,8 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,36 +27,68 @@ class FileInputStream final : public TextInputStream {
     ++linesRead_;
     if (auto& probe = Probe()) probe(path_, linesRead_);
     String line;
-    while (Fill()) {
+    if (!SkipPending()) return line;
+    do {
       const char* begin = buffer_.data() + position_;
       const std::size_t available = length_ - position_;
-      if (const void* lf = std::memchr(begin, '\n', available)) {
-        const auto count = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
-        line.append(begin, count);
-        position_ += count + 1;
-        // CR LF ends a line too; a CR elsewhere is an ordinary byte and stays.
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+      const char* end = std::find_if(begin, begin + available, IsLineEnd);
+      const auto count = static_cast<std::size_t>(end - begin);
+      line.append(begin, count);
+      position_ += count;
+      if (count < available) {
+        // The terminator: LF, or CR with the LF that may follow it, perhaps in the next read.
+        ++position_;
+        afterCr_ = *end == '\r';
         return line;
       }
-      line.append(begin, available);
-      position_ = length_;
-    }
+    } while (Fill());
     return line;
   }
 
-  bool AtEOF() override { return !Fill(); }
+  bool AtEOF() override { return !SkipPending(); }
 
  private:
+  static bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+  // Passes over what belongs to no line: the byte order mark at the start of the file and the
+  // LF of a CR LF whose CR ended the previous line. False at the end of the file.
+  bool SkipPending() {
+    if (atStart_) {
+      atStart_ = false;
+      SkipByteOrderMark();
+    }
+    if (!Fill()) return false;
+    if (afterCr_) {
+      afterCr_ = false;
+      if (buffer_[position_] == '\n') ++position_;
+    }
+    return Fill();
+  }
+
+  // The UTF-8 byte order mark that some editors put first. Reads until the buffer holds as many
+  // bytes as the mark, or the whole file when it is shorter.
+  void SkipByteOrderMark() {
+    static constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    while (length_ < kMark.size() && Read(length_)) {
+    }
+    if (std::string_view(buffer_.data(), length_).starts_with(kMark)) position_ = kMark.size();
+  }
+
   // Makes sure unread bytes are buffered; false at the end of the file.
   bool Fill() {
     if (position_ < length_) return true;
+    position_ = length_ = 0;
+    return Read(0);
+  }
+
+  // Reads into the buffer after its first `keep` bytes; false at the end of the file.
+  bool Read(std::size_t keep) {
     if (atEnd_) return false;
     for (;;) {
-      const ssize_t got = ::read(fd_.Get(), buffer_.data(), buffer_.size());
+      const ssize_t got = ::read(fd_.Get(), buffer_.data() + keep, buffer_.size() - keep);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) posix::ThrowIO(path_, errno);
-      position_ = 0;
-      length_ = static_cast<std::size_t>(got);
+      length_ = keep + static_cast<std::size_t>(got);
       atEnd_ = got == 0;
       return !atEnd_;
     }
@@ -67,6 +100,8 @@ class FileInputStream final : public TextInputStream {
   std::size_t position_ = 0;
   std::size_t length_ = 0;
   bool atEnd_ = false;
+  bool atStart_ = true;
+  bool afterCr_ = false;  // the last line ended at a CR: an LF next is part of its terminator
   std::uint64_t linesRead_ = 0;
 };
 

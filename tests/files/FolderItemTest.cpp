@@ -100,6 +100,24 @@ TEST(FolderItemOpenAsTextFile, OnlyRegularFilesOpen) {
   EXPECT_TRUE(FolderItem(dir / "file").OpenAsTextFile());
 }
 
+// A FIFO, through a link or in the item's own place, is never opened for writing, emptied or
+// removed; a link to it is removed as a link.
+TEST(FolderItem, AFifoIsNeverWrittenToOrRemoved) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink("fifo", dir / "link");
+  for (const char* name : {"fifo", "link"}) {
+    FolderItem item(dir / name);
+    EXPECT_TRUE(item.Exists()) << name;
+    EXPECT_FALSE(item.CreateTextFile()) << name;  // and does not hang
+    EXPECT_FALSE(item.OpenAsTextFile()) << name;
+  }
+  EXPECT_FALSE(FolderItem(dir / "fifo").Delete());
+  EXPECT_TRUE(FolderItem(dir / "link").Delete());
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "link"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+}
+
 TEST(FolderItemMacType, RecordedAsExtendedAttributeWhereSupported) {
   TempFolder dir;
   if (const auto refused = testsupport::UserAttributesRefused(dir.Path())) GTEST_SKIP() << *refused;

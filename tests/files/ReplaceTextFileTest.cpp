@@ -1,4 +1,7 @@
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -6,11 +9,13 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
+#include "tests/support/ForcedNamedTemporaries.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/UserAttributes.h"
 
@@ -26,6 +31,29 @@ const std::set<std::string> kOnlyTheFile{"f.ini"};
 mode_t ModeOf(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+// A Unix socket's file at `path`; it stays after the socket is closed.
+void MakeSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof(address.sun_path));
+  path.copy(address.sun_path, path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0)
+      << std::strerror(errno);
+  ::close(fd);
+}
+
+void Replace(const std::string& path, const std::string& line) {
+  auto out = FolderItem(path).ReplaceTextFile();
+  out->WriteLine(line);
+  out->Commit();
+}
+
+bool IsRegularFile(const std::string& path) {
+  return std::filesystem::is_regular_file(std::filesystem::symlink_status(path));
 }
 }  // namespace
 
@@ -157,4 +185,110 @@ TEST(ReplaceTextFile, TheTypeArrivesWithTheNewContent) {
   EXPECT_EQ(item.MacType(), "TEXT");
   out->Commit();
   EXPECT_EQ(item.MacType(), "pref");
+}
+
+// A link that cannot lead to a regular file gives way to one in its own place, as deleting and
+// creating the file would do; whatever it pointed at stays exactly as it was.
+TEST(ReplaceTextFile, ALinkThatLeadsNowhereAFileCanBeIsReplacedInItsOwnPlace) {
+  TempFolder dir;
+  const std::string config = dir / "config", elsewhere = dir / "elsewhere";
+  std::filesystem::create_directories(config);
+  std::filesystem::create_directories(elsewhere + "/folder/inside");
+  ASSERT_EQ(::mkfifo((elsewhere + "/fifo").c_str(), 0644), 0);
+  MakeSocket(elsewhere + "/socket");
+  WriteBytes(elsewhere + "/plain", "plain\n");
+  std::filesystem::create_symlink("fifo", elsewhere + "/chain");
+  std::filesystem::create_symlink("../config/loop-a.ini", elsewhere + "/loop-b");
+  const std::pair<std::string, std::string> links[] = {
+      {"to-fifo.ini", "../elsewhere/fifo"},
+      {"to-socket.ini", elsewhere + "/socket"},
+      {"to-folder.ini", "../elsewhere/folder"},
+      {"via-chain.ini", "../elsewhere/chain"},
+      {"into-missing.ini", "../elsewhere/missing/f.ini"},
+      {"through-a-file.ini", "../elsewhere/plain/f.ini"},
+      {"self-loop.ini", "self-loop.ini"},
+      {"loop-a.ini", "../elsewhere/loop-b"},
+  };
+  std::set<std::string> names;
+  for (const auto& [name, target] : links) {
+    std::filesystem::create_symlink(target, config + "/" + name);
+    Replace(config + "/" + name, "new " + name);
+    EXPECT_TRUE(IsRegularFile(config + "/" + name)) << name;
+    EXPECT_EQ(ReadBytes(config + "/" + name), "new " + name + "\n");
+    names.insert(name);
+  }
+  EXPECT_EQ(Names(config), names);  // no temporary left
+  EXPECT_TRUE(std::filesystem::is_fifo(elsewhere + "/fifo"));
+  EXPECT_TRUE(std::filesystem::is_socket(elsewhere + "/socket"));
+  EXPECT_TRUE(std::filesystem::is_directory(elsewhere + "/folder/inside"));
+  EXPECT_EQ(ReadBytes(elsewhere + "/plain"), "plain\n");
+  EXPECT_EQ(std::filesystem::read_symlink(elsewhere + "/chain"), "fifo");
+  EXPECT_EQ(Names(elsewhere),
+            (std::set<std::string>{"fifo", "socket", "folder", "plain", "chain", "loop-b"}));
+}
+
+TEST(ReplaceTextFile, AFifoOrSocketInTheFilesOwnPlaceIsNeverReplaced) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0644), 0);
+  MakeSocket(dir / "socket.ini");
+  for (const char* name : {"fifo.ini", "socket.ini"}) {
+    try {
+      FolderItem(dir / name).ReplaceTextFile();
+      FAIL() << "began replacing " << name;
+    } catch (const platform::IOException& e) {
+      EXPECT_EQ(e.Path(), dir / name);
+      EXPECT_EQ(e.SystemError(), "not a regular file");
+    }
+  }
+  // One that takes the file's place while the new content is being written.
+  auto out = FolderItem(dir / "late.ini").ReplaceTextFile();
+  out->WriteLine("new");
+  ASSERT_EQ(::mkfifo((dir / "late.ini").c_str(), 0644), 0);
+  EXPECT_THROW(out->Commit(), platform::IOException);
+  for (const char* name : {"fifo.ini", "late.ini"})
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / name)) << name;
+  EXPECT_TRUE(std::filesystem::is_socket(dir / "socket.ini"));
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"fifo.ini", "socket.ini", "late.ini"}));
+}
+
+// A device node of its own in the scratch folder, so that a fault could never reach a real one.
+TEST(ReplaceTextFile, ADeviceNodeIsNeverReplacedNorALinkToOneFollowed) {
+  TempFolder dir;
+  if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+    GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+  std::filesystem::create_symlink("null", dir / "to-device.ini");
+  Replace(dir / "to-device.ini", "new");
+  EXPECT_TRUE(IsRegularFile(dir / "to-device.ini"));
+  EXPECT_EQ(ReadBytes(dir / "to-device.ini"), "new\n");
+  EXPECT_THROW(FolderItem(dir / "null").ReplaceTextFile(), platform::IOException);
+  EXPECT_TRUE(std::filesystem::is_character_file(dir / "null"));
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"null", "to-device.ini"}));
+}
+
+// Each save locks its temporary while it runs: a temporary that nobody holds is what a killed
+// save left behind, and the next save removes it.
+TEST(ReplaceTextFile, RemovesTemporariesOfKilledSavesButNeverThoseOfRunningOnes) {
+  for (const bool named : {true, false}) {
+    SCOPED_TRACE(named ? "named temporaries" : "unnamed temporaries where possible");
+    testsupport::ForcedNamedTemporaries forced(named);
+    TempFolder dir;
+    WriteBytes(dir / "f.ini", "old\n");
+    WriteBytes(dir / ".f.ini.new-Ab12Cd", "half a save");   // killed while writing
+    WriteBytes(dir / ".f.ini.new-4242-0", "a whole save");  // killed just before its rename
+    ASSERT_EQ(::mkfifo((dir / ".f.ini.new-fifo").c_str(), 0644), 0);
+    WriteBytes(dir / ".other.ini.new-Ab12Cd", "another file's");
+    const std::set<std::string> others{"f.ini", ".f.ini.new-fifo", ".other.ini.new-Ab12Cd"};
+
+    auto running = FolderItem(dir / "f.ini").ReplaceTextFile();
+    running->WriteLine("running");
+    const auto whileRunning = Names(dir.Path());
+    EXPECT_EQ(whileRunning.size(), others.size() + (named ? 1 : 0));
+    Replace(dir / "f.ini", "next");
+    EXPECT_EQ(Names(dir.Path()), whileRunning);
+    EXPECT_EQ(ReadBytes(dir / "f.ini"), "next\n");
+
+    running->Commit();
+    EXPECT_EQ(ReadBytes(dir / "f.ini"), "running\n");
+    EXPECT_EQ(Names(dir.Path()), others);
+  }
 }

@@ -20,8 +20,10 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
 }
 }  // namespace
 
-TEST(TextInputStream, LinesEndAtLfOrCrLfAndKeepTheirBytes) {
+TEST(TextInputStream, LinesEndAtLfCrLfOrALoneCrAndKeepTheirBytes) {
   const std::string big(70000, 'x');  // longer than one read buffer
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string fill(65535, 'y');  // with one more byte, fills the first read buffer
   struct Case {
     std::string content;
     std::vector<std::string> lines;
@@ -33,17 +35,32 @@ TEST(TextInputStream, LinesEndAtLfOrCrLfAndKeepTheirBytes) {
       {"a\r\nb\r\n", {"a", "b"}},
       {"a\r\nb", {"a", "b"}},
       {"\n\n", {"", ""}},
-      {"a\rb\n", {"a\rb"}},  // a lone CR is an ordinary byte
-      {"tail\r", {"tail\r"}},
+      {"a\rb\rc", {"a", "b", "c"}},  // lone CRs, as older Mac programs wrote
+      {"tail\r", {"tail"}},
+      {"a\r\rb\r", {"a", "", "b"}},
+      {"a\n\rb", {"a", "", "b"}},  // LF then CR: two terminators
+      {"\r\n\r", {"", ""}},
+      {bom + "Key1\nF1\n", {"Key1", "F1"}},  // a byte order mark at the start is skipped
+      {bom, {}},
+      {bom + "\n", {""}},
+      {bom + bom + "a", {bom + "a"}},         // only the first one
+      {"a\n" + bom + "b", {"a", bom + "b"}},  // anywhere else it is text
+      {"\xEF\xBB", {"\xEF\xBB"}},             // part of a mark is text
+      {"\xEF\xBB\xBE\n", {"\xEF\xBB\xBE"}},
       {std::string("caf\xC3\xA9\n\xFF\xFE\x00z\n", 11),
        {"caf\xC3\xA9", std::string("\xFF\xFE\x00z", 4)}},
       {big + "\nnext\n", {big, "next"}},
-      {std::string(65535, 'y') + "\r\nafter\n", {std::string(65535, 'y'), "after"}},  // CR | LF
+      {fill + "\r\nafter\n", {fill, "after"}},    // CR | LF across two reads
+      {fill + "\rafter", {fill, "after"}},        // CR | text
+      {fill + "\r\rafter", {fill, "", "after"}},  // CR | CR
+      {fill + "\r", {fill}},                      // CR | end
+      {bom + fill.substr(3) + "\r\nafter", {fill.substr(3), "after"}},
   };
   for (const auto& c : cases) {
     TempFolder dir;
     testsupport::WriteBytes(dir / "f", c.content);
-    EXPECT_EQ(ReadAllLines(dir / "f"), c.lines) << c.content.substr(0, 20);
+    EXPECT_EQ(ReadAllLines(dir / "f"), c.lines)
+        << ::testing::PrintToString(c.content.substr(0, 20));
   }
 }
 

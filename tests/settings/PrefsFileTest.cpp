@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,9 @@ TEST_F(PrefsFile, ReadsLinePairsInFileOrder) {
       {"odd.ini", {{"a", "1"}, {"b", ""}}},  // the last name gets the empty text
       {"odd-unterminated.ini", {{"a", "1"}, {"b", ""}}},
       {"crlf.ini", {{"Key1", "F1"}, {"Alt1", "false"}}},
+      {"cr-only.ini",  // lone CRs, as older Mac programs wrote; no last terminator
+       {{"Key1", "F1"}, {"Shift1", "true"}, {"Empty", ""}, {"Alt1", "false"}}},
+      {"bom.ini", {{"Key1", "F1"}, {"Shift1", "true"}}},  // a byte order mark before Key1
       {"duplicates.ini", {{"Key1", "first"}, {"Other", "x"}, {"key1", "second"}}},
   };
   for (const auto& c : cases) {
@@ -138,6 +142,62 @@ TEST_F(PrefsFile, LineBreaksInNamesAndValuesAreCutSoPairsStayAligned) {
   Init();
   ASSERT_EQ(StoreEntries().size(), std::size(cases));
   EXPECT_EQ(StoreEntries().back(), (std::pair<std::string, std::string>{"last", "plain"}));
+}
+
+// The entries of such a file are the ones the table looks up: a change lands in place, and the
+// save writes plain LF lines with no byte order mark and no stray second "Key1".
+TEST_F(PrefsFile, CrOnlyAndByteOrderMarkFilesAreSavedAsPlainLinesWithoutAStrayEntry) {
+  struct Case {
+    const char* fixture;
+    std::string saved;
+  } cases[] = {
+      {"cr-only.ini", "Key1\nF2\nShift1\ntrue\nEmpty\n\nAlt1\nfalse\n"},
+      {"bom.ini", "Key1\nF2\nShift1\ntrue\n"},
+  };
+  for (const auto& c : cases) {
+    ReleaseModuleState();
+    InitModuleState();
+    PlaceFixture(c.fixture);
+    Init();
+    SetPrefString("Key1", "F2");
+    WritePrefsFile();
+    EXPECT_EQ(ReadBytes(FilePath()), c.saved) << c.fixture;
+  }
+  EXPECT_TRUE(messages_.empty());
+}
+
+// A settings file that is a link to what cannot hold it: the save puts a regular file in the
+// link's place and leaves what the link pointed at alone.
+TEST_F(PrefsFile, LinkToAFifoIntoAMissingFolderOrInALoopGivesWayToARegularFileAtTheSave) {
+  std::filesystem::create_directories(ConfigFolder());
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  struct Case {
+    const char* what;
+    std::string target;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"a FIFO", dir_ / "fifo", kCannotInit},  // exists, but is no file to read
+      {"a missing folder", dir_ / "no such folder/ZibRemote.ini", {}},
+      {"a loop", "ZibRemote.ini", {}},
+  };
+  for (const auto& c : cases) {
+    ReleaseModuleState();
+    InitModuleState();
+    messages_.clear();
+    std::filesystem::remove(FilePath());
+    std::filesystem::create_symlink(c.target, FilePath());
+    Init();
+    EXPECT_EQ(messages_, c.messages) << c.what;
+    EXPECT_EQ(PrefFilePath(), FilePath()) << c.what;
+    SetPrefString("Key1", "F1");
+    EXPECT_NO_THROW(WritePrefsFile()) << c.what;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(FilePath())))
+        << c.what;
+    EXPECT_EQ(ReadBytes(FilePath()), "Key1\nF1\n") << c.what;
+    EXPECT_EQ(Names(ConfigFolder()), kOnlyTheFile) << c.what;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(dir_ / "fifo"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no such folder"));
 }
 
 TEST_F(PrefsFile, FileThatCannotBeOpenedShowsTheMessageAndKeepsTheItem) {

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Starts the real program on settings files in odd shapes, quits it by Ctrl+Q, and checks what is
+# on disk: the quit succeeds, a regular file holding the table takes the settings file's place,
+# and nothing the odd file pointed at is touched.
+set -u
+program=$1 expected=$2
+
+source "$(dirname "$0")/e2e_lib.sh"
+
+settings="$XDG_CONFIG_HOME/ZibRemote.ini"
+
+# Runs the program once on the settings file as it now is, and checks the file it leaves.
+run_once() {
+  local win
+  start_program
+  win=$(find_main_window) || exit 1
+  xdotool windowfocus --sync "$win" 2>/dev/null
+  xdotool key --window "$win" ctrl+q
+  wait_exit "$1"
+  [ -f "$settings" ] && [ ! -L "$settings" ] || fail "$1: the settings file is not a regular file"
+  cmp "$settings" "$expected" || {
+    diff <(cat -A "$settings") <(cat -A "$expected") | head -20
+    fail "$1: the settings file differs from the expected table"
+  }
+  [ "$(ls -A "$XDG_CONFIG_HOME")" = "ZibRemote.ini" ] ||
+    fail "$1: the config folder holds more: $(ls -A "$XDG_CONFIG_HOME")"
+  echo "ok: $1"
+}
+
+fresh_config() {
+  rm -rf "$XDG_CONFIG_HOME"
+  mkdir -p "$XDG_CONFIG_HOME"
+}
+
+fresh_config
+mkfifo "$work/fifo"
+ln -s "$work/fifo" "$settings"
+run_once "a link to a FIFO"
+[ -p "$work/fifo" ] || fail "the FIFO the link pointed at is gone"
+
+fresh_config
+ln -s "$work/no such folder/ZibRemote.ini" "$settings"
+run_once "a dangling link into a missing folder"
+[ ! -e "$work/no such folder" ] || fail "the missing folder was made"
+
+fresh_config
+ln -s ZibRemote.ini "$settings"
+run_once "a link to itself"
+
+# The table read from a file with lone CRs, or with a byte order mark, is the table saved: no
+# entry is cut short or kept apart from its row.
+fresh_config
+tr '\n' '\r' <"$expected" >"$settings"
+run_once "a file with lone CR line ends"
+
+fresh_config
+{ printf '\xEF\xBB\xBF'; cat "$expected"; } >"$settings"
+run_once "a file starting with a byte order mark"
+echo "5 passed, 0 failed"
