@@ -12,7 +12,7 @@ BUILD_PACKAGES=(
 # and qemu with busybox to boot a stock Debian kernel for the kernel-level input tests.
 TEST_PACKAGES=(
   libgtest-dev
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils x11-xkb-utils xdotool
   qemu-system-x86 busybox-static cpio
 )
 
