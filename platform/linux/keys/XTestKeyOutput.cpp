@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <array>
+#include <utility>
 
 namespace platform::linux_keys {
 namespace {
@@ -48,11 +49,14 @@ class XTestKeyOutput final : public KeyOutput {
 
   int KeyCodeFor(int charCode) override {
     keymap_.Update();
+    readForPress_ = true;
     return keymap_.FindChar(charCode);
   }
 
   void Press(const KeyStroke& stroke) override {
-    keymap_.Update();
+    // A press right after its key code was looked up is judged by the keymap that gave the
+    // code; reading the connection again would cost as much as the press itself.
+    if (!std::exchange(readForPress_, false)) keymap_.Update();
     // An unknown code would make the server answer with an error, which ends an Xlib client.
     if (!keymap_.Has(stroke.keyCode)) return;
     const ModifierKeys modifiers{stroke.command, stroke.control, stroke.option, stroke.shift};
@@ -73,6 +77,7 @@ class XTestKeyOutput final : public KeyOutput {
   Display* display_;
   // Kept between presses; only the server's change notices make it fetch again.
   XServerKeymap keymap_{display_};
+  bool readForPress_ = false;  // the notices were read by KeyCodeFor, no press since
 };
 
 }  // namespace
