@@ -1,7 +1,9 @@
 // How long a key takes to reach the focused X client: the program's road from a remote event
 // (scripted remote -> main loop -> mapping -> Window1::buttonpressed -> PresskeyMBS -> XTest),
 // a bare XTest press of the same key, and `xdotool key` for the same key, in one run on a
-// virtual X server of its own.
+// virtual X server of its own. The first three take turns in rounds, so that a change in the
+// machine's load falls on all of them alike; the last line compares the program's road with a
+// bare press, median against median.
 //
 //   key_road_bench [presses] [xdotool-presses]
 #include <X11/Xlib.h>
@@ -35,6 +37,8 @@ using Clock = std::chrono::steady_clock;
 using zib_testing::FocusedWindow;
 
 constexpr int kWarmUp = 10;
+// Presses of one road in a row before the next road takes its turn.
+constexpr int kRound = 50;
 // Play pressed: the remote event (3, True), which the table's first row (ID 1) answers.
 constexpr int kRemoteButtonPlay = 3;
 constexpr bool kRemoteDown = true;
@@ -46,12 +50,12 @@ struct Figures {
   int lost = 0;
 };
 
-// Runs `press` `count` times (after a warm-up) and times each from the call to the focused
-// client's KeyPress of `keyCode`; the release is read off before the next one.
-Figures Measure(const std::string& road, int count, FocusedWindow& window, unsigned keyCode,
-                const std::function<void()>& press, const std::function<void()>& after = {}) {
-  Figures f{road, {}, 0};
-  for (int i = -kWarmUp; i < count; ++i) {
+// Runs `press` `count` times (after `warmUp` presses that are not counted) and times each from
+// the call to the focused client's KeyPress of `keyCode`; the release is read off before the
+// next one. The times go to `f`.
+void Measure(Figures& f, int warmUp, int count, FocusedWindow& window, unsigned keyCode,
+             const std::function<void()>& press, const std::function<void()>& after = {}) {
+  for (int i = -warmUp; i < count; ++i) {
     const auto start = Clock::now();
     press();
     std::optional<zib_testing::SeenKey> down;
@@ -68,7 +72,6 @@ Figures Measure(const std::string& road, int count, FocusedWindow& window, unsig
     }
     f.micros.push_back(std::chrono::duration<double, std::micro>(down->when - start).count());
   }
-  return f;
 }
 
 double Percentile(std::vector<double> v, double p) {
@@ -106,63 +109,67 @@ int main(int argc, char** argv) {
   ::unsetenv("WAYLAND_DISPLAY");
   const unsigned keyCode = window->KeyCodeOf(XK_p);
 
-  std::vector<Figures> results;
-
-  {
-    // The program itself, as it runs for a user: Qt on the offscreen platform (no window needs
-    // drawing), the remote scripted, the keys through the real system output to this display.
-    zib_bench::ProgramUnderBench program;
-    platform::Plugins::SetKeyOutput(platform::linux_backends::NewSystemKeyOutput());
-    // A key output that does not reach this display would make every press wait out its timeout.
-    if (platform::Plugins::Keys().KeyCodeFor('p') != static_cast<int>(keyCode)) {
-      std::fprintf(stderr, "key_road_bench: the system key output does not type on %s\n",
-                   server->Display().c_str());
-      return 1;
-    }
-    if (!program.ListenWithRow(kPlayRow, "p", error)) {
-      std::fprintf(stderr, "key_road_bench: %s\n", error.c_str());
-      return 1;
-    }
-    results.push_back(
-        Measure("remote event -> Window1 -> XTest -> client", presses, *window, keyCode, [&] {
-          program.remote().Inject(kRemoteButtonPlay, kRemoteDown);
-          platform::Runtime::ProcessPendingEvents();
-        }));
-    if (program.Unhandled()) {
-      std::fprintf(stderr, "key_road_bench: the program raised: %s\n",
-                   program.Unhandled()->c_str());
-      return 1;
-    }
+  // The program itself, as it runs for a user: Qt on the offscreen platform (no window needs
+  // drawing), the remote scripted, the keys through the real system output to this display.
+  zib_bench::ProgramUnderBench program;
+  platform::Plugins::SetKeyOutput(platform::linux_backends::NewSystemKeyOutput());
+  // A key output that does not reach this display would make every press wait out its timeout.
+  if (platform::Plugins::Keys().KeyCodeFor('p') != static_cast<int>(keyCode)) {
+    std::fprintf(stderr, "key_road_bench: the system key output does not type on %s\n",
+                 server->Display().c_str());
+    return 1;
   }
-
+  if (!program.ListenWithRow(kPlayRow, "p", error)) {
+    std::fprintf(stderr, "key_road_bench: %s\n", error.c_str());
+    return 1;
+  }
   // The same key output alone, as the engine uses it (key code, then press): what is left of the
-  // first row once this is taken off is the program's own share (main loop, mapping, table).
-  {
-    auto keys = platform::linux_backends::NewSystemKeyOutput();
-    results.push_back(
-        Measure("XTest key output alone (KeyCodeFor + Press)", presses, *window, keyCode, [&] {
-          platform::KeyStroke stroke;
-          stroke.charCode = 'p';
-          stroke.keyCode = keys->KeyCodeFor(stroke.charCode);
-          keys->Press(stroke);
-        }));
+  // program's road once this is taken off is the program's own share (main loop, mapping, table).
+  auto keys = platform::linux_backends::NewSystemKeyOutput();
+  Display* bare = XOpenDisplay(server->Display().c_str());
+
+  struct Road {
+    Figures figures;
+    std::function<void()> press;
+  };
+  std::vector<Road> roads;
+  roads.push_back({{"remote event -> Window1 -> XTest -> client", {}, 0}, [&] {
+                     program.remote().Inject(kRemoteButtonPlay, kRemoteDown);
+                     platform::Runtime::ProcessPendingEvents();
+                   }});
+  roads.push_back({{"XTest key output alone (KeyCodeFor + Press)", {}, 0}, [&] {
+                     platform::KeyStroke stroke;
+                     stroke.charCode = 'p';
+                     stroke.keyCode = keys->KeyCodeFor(stroke.charCode);
+                     keys->Press(stroke);
+                   }});
+  roads.push_back({{"bare XTest press", {}, 0}, [&] {
+                     XTestFakeKeyEvent(bare, keyCode, True, CurrentTime);
+                     XTestFakeKeyEvent(bare, keyCode, False, CurrentTime);
+                     XFlush(bare);
+                   }});
+  for (int done = 0; done < presses; done += kRound) {
+    for (Road& road : roads)
+      Measure(road.figures, done == 0 ? kWarmUp : 0, std::min(kRound, presses - done), *window,
+              keyCode, road.press);
+  }
+  XCloseDisplay(bare);
+  if (program.Unhandled()) {
+    std::fprintf(stderr, "key_road_bench: the program raised: %s\n", program.Unhandled()->c_str());
+    return 1;
   }
 
-  Display* bare = XOpenDisplay(server->Display().c_str());
-  results.push_back(Measure("bare XTest press", presses, *window, keyCode, [&] {
-    XTestFakeKeyEvent(bare, keyCode, True, CurrentTime);
-    XTestFakeKeyEvent(bare, keyCode, False, CurrentTime);
-    XFlush(bare);
-  }));
-  XCloseDisplay(bare);
+  std::vector<Figures> results;
+  for (const Road& road : roads) results.push_back(road.figures);
 
   const std::string xdotool = zib_testing::FindProgram("xdotool");
   if (xdotool.empty()) {
     std::fprintf(stderr, "key_road_bench: xdotool is not installed; its row is left out\n");
   } else if (xdotoolPresses > 0) {
     pid_t child = 0;
-    results.push_back(Measure(
-        "xdotool key p (process start included)", xdotoolPresses, *window, keyCode,
+    Figures xdotoolFigures{"xdotool key p (process start included)", {}, 0};
+    Measure(
+        xdotoolFigures, kWarmUp, xdotoolPresses, *window, keyCode,
         [&] {
           const char* args[] = {xdotool.c_str(), "key", "p", nullptr};
           if (::posix_spawn(&child, xdotool.c_str(), nullptr, nullptr,
@@ -171,7 +178,8 @@ int main(int argc, char** argv) {
         },
         [&] {
           if (child > 0) ::waitpid(child, nullptr, 0);
-        }));
+        });
+    results.push_back(xdotoolFigures);
   }
 
   std::printf("Key \"p\" to a focused X client on Xvfb %s, latency in microseconds\n",
@@ -179,5 +187,9 @@ int main(int argc, char** argv) {
   std::printf("%-44s %6s %10s %10s %10s %10s %5s\n", "road", "n", "median", "p95", "min", "max",
               "lost");
   for (const Figures& f : results) Print(f);
+  const double bareMedian = Percentile(roads[2].figures.micros, 0.5);
+  if (bareMedian > 0)
+    std::printf("program's road / bare XTest press, median against median: %.2f\n",
+                Percentile(roads[0].figures.micros, 0.5) / bareMedian);
   return 0;
 }

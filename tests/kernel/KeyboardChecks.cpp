@@ -31,8 +31,24 @@ std::string Expected(const std::vector<std::pair<int, int>>& events) {
 
 std::string CheckUinputKeyboard() {
   std::string error;
-  const auto keyboard = UinputKeyboard::Create({}, error);
+  // Settle time long enough for the reader below to open the device well before it is over,
+  // even in a busy guest.
+  UinputKeyboard::Options options;
+  options.settle = Millis{1500};
+  const auto keyboard = UinputKeyboard::Create(options, error);
   Expect(keyboard != nullptr, "the keyboard was not created: " + error);
+  const auto created = Clock::now();
+
+  // The first tap comes before anyone reads the device: it returns at once, and its keys come
+  // out once the device has settled.
+  Expect(keyboard->Tap(KEY_Q, {.ctrl = true}), "the first tap was refused");
+  const auto firstTapTook = Clock::now() - created;
+  Expect(firstTapTook < Millis{200},
+         "the first tap waited " +
+             std::to_string(std::chrono::duration_cast<Millis>(firstTapTook).count()) +
+             " ms for the keyboard to settle");
+  Expect(keyboard->Tap(KEY_W, {}), "the second tap was refused");
+
   std::string node;
   const auto end = Clock::now() + kNodeTimeout;
   while ((node = keyboard->EventNode()).empty() && Clock::now() < end) {
@@ -40,6 +56,24 @@ std::string CheckUinputKeyboard() {
   }
   Expect(!node.empty(), "the keyboard has no evdev node");
   EvdevReader reader(node);
+  if (Clock::now() >= created + options.settle)
+    throw TimingSlipped("the reader opened the keyboard only after it had settled");
+
+  std::vector<KeyEvent> held;
+  const auto heldEnd = created + options.settle + Millis{3000};
+  while (held.size() < 6 && Clock::now() < heldEnd) {
+    const auto more = reader.ReadUntilRelease(Millis{500});
+    held.insert(held.end(), more.begin(), more.end());
+  }
+  const std::vector<std::pair<int, int>> heldExpected = {{KEY_LEFTCTRL, 1}, {KEY_Q, 1}, {KEY_Q, 0},
+                                                         {KEY_LEFTCTRL, 0}, {KEY_W, 1}, {KEY_W, 0}};
+  bool heldInOrder = held.size() == heldExpected.size();
+  for (std::size_t i = 0; heldInOrder && i < held.size(); ++i)
+    heldInOrder = held[i].code == heldExpected[i].first && held[i].value == heldExpected[i].second;
+  Expect(heldInOrder, "the taps made before the keyboard settled read back as " + Describe(held) +
+                          ", not " + Expected(heldExpected));
+  Expect(held.front().at >= created + options.settle - Millis{50},
+         "the held taps came out before the keyboard had settled");
 
   const TapCase cases[] = {
       {"P with Shift",
@@ -76,7 +110,9 @@ std::string CheckUinputKeyboard() {
   const auto stray = reader.ReadFor(Millis{200});
   Expect(stray.empty(), "a key code out of range wrote " + Describe(stray));
   Expect(reader.KeysDown().empty(), "a key stayed down on the keyboard");
-  return "taps of P with Shift, 1, and Tab with all four modifiers read back in order from " +
+  return "two taps made right after creation returned at once and read back in order once the "
+         "keyboard had settled; taps of P with Shift, 1, and Tab with all four modifiers read "
+         "back in order from " +
          node + "; out-of-range codes write nothing; no key left down";
 }
 

@@ -4,6 +4,7 @@
 
 using platform::linux_keys::KeyMatcher;
 using platform::linux_keys::KeysymForChar;
+using platform::linux_keys::StartsComposing;
 
 TEST(KeysymForChar, ControlLatin1AndUnicode) {
   const struct {
@@ -36,41 +37,67 @@ TEST(KeysymForChar, ControlLatin1AndUnicode) {
   for (const auto& c : cases) EXPECT_EQ(KeysymForChar(c.charCode), c.keysym) << c.charCode;
 }
 
-TEST(KeyMatcher, LowestLevelThenLowestKeyWins) {
+TEST(KeyMatcher, PlainKeyWinsOverShiftedThenLowestKeyCode) {
   KeyMatcher one = KeyMatcher::ForChar('1');
-  one.Offer(87, 1, 0xffb1);  // KP_1 types "1" too, but is not the key meant
-  one.Offer(20, 1, '1');     // "1" on a shifted level of some key
-  one.Offer(10, 0, '1');
-  one.Offer(12, 0, '1');
+  one.Offer(87, false, 0xffb1);  // KP_1 types "1" too, but is not the key meant
+  one.Offer(20, true, '1');      // "1" with Shift on some key
+  one.Offer(12, false, '1');
+  one.Offer(10, false, '1');
   EXPECT_EQ(one.KeyCode(), 10);
 
   KeyMatcher capitalP = KeyMatcher::ForChar('P');
-  capitalP.Offer(33, 0, 'p');
-  capitalP.Offer(33, 1, 'P');
+  capitalP.Offer(33, false, 'p');
+  capitalP.Offer(33, true, 'P');
   EXPECT_EQ(capitalP.KeyCode(), 33);
+}
+
+TEST(KeyMatcher, OnlyLevelsReachedWithNoModifierOrShiftOrLockAloneAreOffered) {
+  using platform::linux_keys::TypingState;
+  // A key of four levels whose third needs AltGr: a German Q key ("q", "Q", "@").
+  const std::uint32_t keysyms[] = {'q', 'Q', '@', 0};
+  auto levelIn = [](TypingState state) { return state == TypingState::kPlain ? 0 : 1; };
+  auto keysymAt = [&](int level) { return keysyms[level]; };
+  for (int c : {'q', 'Q'}) {
+    KeyMatcher matcher = KeyMatcher::ForChar(c);
+    matcher.OfferKey(24, levelIn, keysymAt);
+    EXPECT_EQ(matcher.KeyCode(), 24) << static_cast<char>(c);
+  }
+  KeyMatcher at = KeyMatcher::ForChar('@');
+  at.OfferKey(24, levelIn, keysymAt);
+  EXPECT_FALSE(at.Found());
 }
 
 TEST(KeyMatcher, ControlCharactersMatchTheirFunctionKeyOnly) {
   KeyMatcher enter = KeyMatcher::ForChar(10);
-  enter.Offer(104, 0, 0xff8d);  // KP_Enter
+  enter.Offer(104, false, 0xff8d);  // KP_Enter
   EXPECT_FALSE(enter.Found());
-  enter.Offer(36, 0, 0xff0d);
+  enter.Offer(36, false, 0xff0d);
   EXPECT_EQ(enter.KeyCode(), 36);
 }
 
 TEST(KeyMatcher, OlderKeysymsCountByTheCharacterTheyType) {
   KeyMatcher euro = KeyMatcher::ForChar(0x20ac);
-  euro.Offer(26, 2, 0x20ac);  // EuroSign
+  euro.Offer(26, false, 0x20ac);  // EuroSign
   EXPECT_EQ(euro.KeyCode(), 26);
   KeyMatcher cyrillicA = KeyMatcher::ForChar(0x430);
-  cyrillicA.Offer(41, 0, 0x6c1);  // Cyrillic_a
+  cyrillicA.Offer(41, false, 0x6c1);  // Cyrillic_a
   EXPECT_EQ(cyrillicA.KeyCode(), 41);
 }
 
 TEST(KeyMatcher, NothingMatchesWithoutAKeysym) {
   KeyMatcher none = KeyMatcher::ForChar(2);
   EXPECT_TRUE(none.Hopeless());
-  none.Offer(10, 0, 0);
+  none.Offer(10, false, 0);
   EXPECT_FALSE(none.Found());
   EXPECT_EQ(none.KeyCode(), -1);
+}
+
+TEST(StartsComposing, DeadKeysAndComposeOnly) {
+  for (std::uint32_t keysym :
+       {0xfe50u /* dead_grave */, 0xfe52u /* dead_circumflex */, 0xfe8cu /* dead_greek */,
+        0xfe93u /* the last dead key */, 0xff20u /* Multi_key */})
+    EXPECT_TRUE(StartsComposing(keysym)) << std::hex << keysym;
+  for (std::uint32_t keysym : {0u, 0x5eu /* asciicircum */, 0xb0u /* degree */, 0xfe4fu, 0xfe94u,
+                               0xfe03u /* ISO_Level3_Shift */, 0xff0du /* Return */})
+    EXPECT_FALSE(StartsComposing(keysym)) << std::hex << keysym;
 }

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <map>
 
 #include "platform/KeyPress.h"
+#include "platform/linux/keys/KeyMatcher.h"
 #include "platform/linux/keys/KeyOutputs.h"
 #include "platform/linux/keys/XkbKeymap.h"
 #include "platform/linux/keys/uinput/UinputKeyboard.h"
 
 using platform::linux_keys::KeyboardConfig;
+using platform::linux_keys::ModifierKeys;
+using platform::linux_keys::StartsComposing;
 using platform::linux_keys::UinputKeyboard;
 using platform::linux_keys::XkbKeymap;
 
@@ -58,6 +64,59 @@ TEST(XkbKeymap, FollowsTheConfiguredLayout) {
   std::string error;
   EXPECT_FALSE(XkbKeymap::Compile(KeyboardConfig{"pc105", "no-such-layout", "", ""}, error));
   EXPECT_NE(error.find("no-such-layout"), std::string::npos) << error;
+}
+
+// What the uinput output does with a row on each layout: the key it presses and what that key
+// gives with the row's modifiers; nothing where no key types the character without AltGr and
+// the like, or where the key would give a dead key.
+TEST(XkbKeymap, TypesOnlyWithoutAltGrAndNeverADeadKey) {
+  if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
+  const struct {
+    const char* layout;
+    int charCode;
+    bool shift;
+    int code;             // the key found for the character, -1 for none
+    std::uint32_t typed;  // what the press gives, 0 when nothing is pressed
+  } rows[] = {
+      {"us", '@', true, KEY_2, XKB_KEY_at},
+      {"us", '@', false, KEY_2, XKB_KEY_2},  // the modifiers come from the row alone
+      {"us", 'z', false, KEY_Z, XKB_KEY_z},
+      {"de", '@', false, -1, 0},     // AltGr+Q
+      {"de", 0x20ac, false, -1, 0},  // € is AltGr+E
+      {"de", '~', false, -1, 0},     // AltGr++
+      {"de", '|', false, -1, 0},     // AltGr+<
+      {"de", 0xdf, false, KEY_MINUS, XKB_KEY_ssharp},
+      {"de", 'z', false, KEY_Y, XKB_KEY_z},
+      {"de", 0xb0, false, KEY_GRAVE, 0},  // ° is Shift+^, and ^ alone is dead
+      {"de", 0xb0, true, KEY_GRAVE, XKB_KEY_degree},
+      {"fr", '@', false, -1, 0},  // AltGr+à
+      {"fr", 0xe9, false, KEY_2, XKB_KEY_eacute},
+  };
+  std::map<std::string, std::unique_ptr<XkbKeymap>> keymaps;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.layout) + " " + std::to_string(row.charCode) +
+                 (row.shift ? " with SHIFT" : ""));
+    auto& keymap = keymaps[row.layout];
+    if (!keymap) keymap = Compile(row.layout);
+    ASSERT_TRUE(keymap);
+    const int code = keymap->EvdevCodeFor(row.charCode, kMax);
+    EXPECT_EQ(code, row.code);
+    if (code < 0) continue;
+    const std::uint32_t gives = keymap->KeysymWith(code, ModifierKeys{.shift = row.shift});
+    EXPECT_EQ(StartsComposing(gives) ? 0 : gives, row.typed) << std::hex << gives;
+  }
+}
+
+TEST(XkbKeymap, ModifierKeysSetWhatTheKeymapMakesOfThem) {
+  if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
+  auto us = Compile("us");
+  ASSERT_TRUE(us);
+  EXPECT_EQ(us->KeysymWith(KEY_A, {}), XKB_KEY_a);
+  EXPECT_EQ(us->KeysymWith(KEY_A, {.meta = true, .ctrl = true, .alt = true}), XKB_KEY_a);
+  EXPECT_EQ(us->KeysymWith(KEY_A, {.shift = true}), XKB_KEY_A);
+  EXPECT_EQ(us->KeysymWith(KEY_LEFTSHIFT, {.shift = true}), XKB_KEY_Shift_L);
+  EXPECT_EQ(us->KeysymWith(0, {}), 0u);
+  EXPECT_EQ(us->KeysymWith(-1, {}), 0u);
 }
 
 TEST(UinputKeyboard, SaysWhyWhenTheDeviceCannotBeOpened) {

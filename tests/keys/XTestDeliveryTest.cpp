@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <future>
 #include <vector>
 
 #include "platform/KeyPress.h"
@@ -27,6 +28,7 @@ namespace {
 constexpr std::chrono::milliseconds kEventWait{2000};
 // Long enough for a stray event to arrive from the same machine; nothing should.
 constexpr std::chrono::milliseconds kQuietWait{150};
+constexpr const char* kNoSetxkbmap = "setxkbmap is not installed (Debian package x11-xkb-utils)";
 
 class XTestDelivery : public ::testing::Test {
  protected:
@@ -38,6 +40,17 @@ class XTestDelivery : public ::testing::Test {
     ASSERT_TRUE(window_) << error;
     output_ = platform::linux_keys::NewXTestKeyOutput(server_->Display().c_str(), error);
     ASSERT_TRUE(output_) << error;
+  }
+
+  // Loads a keymap of these layouts into the server, as a user's layout switch does. False, and
+  // the test skipped, without setxkbmap.
+  bool SetLayout(const std::string& layouts) {
+    const std::string setxkbmap = zib_testing::FindProgram("setxkbmap");
+    if (setxkbmap.empty()) return false;
+    const std::string command =
+        setxkbmap + " -display " + server_->Display() + " -layout " + layouts;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return true;
   }
 
   std::vector<SeenKey> Receive(size_t count) {
@@ -131,6 +144,71 @@ TEST_F(XTestDelivery, CharacterThatNoKeyTypesPressesNothing) {
   EXPECT_FALSE(window_->AnyKeyDown());
 }
 
+// The layout is switched between rows, and the next press already follows it.
+TEST_F(XTestDelivery, OnEachLayoutOnlyCharactersTypedWithoutAltGrAndNeverADeadKey) {
+  const struct {
+    const char* layout;
+    int charCode;
+    bool shift;
+    std::uint32_t seen;  // what the focused client gets, 0 for nothing pressed at all
+  } rows[] = {
+      {"us", '@', true, XK_at},       {"us", 'z', false, XK_z},
+      {"de", '@', false, 0},     // AltGr+Q
+      {"de", 0x20ac, false, 0},  // € is AltGr+E
+      {"de", '~', false, 0},     // AltGr++
+      {"de", '|', false, 0},     // AltGr+<
+      {"de", 0xdf, false, XK_ssharp}, {"de", 'z', false, XK_z},
+      {"de", 0xb0, false, 0},  // ° is Shift+^, and ^ alone is a dead key
+      {"de", 0xb0, true, XK_degree},  {"fr", '@', false, 0},  // AltGr+à
+      {"fr", 0xe9, false, XK_eacute}, {"us", 'z', false, XK_z},
+  };
+  std::string layout;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.layout) + " " + std::to_string(row.charCode) +
+                 (row.shift ? " with SHIFT" : ""));
+    if (layout != row.layout) {
+      if (!SetLayout(row.layout)) GTEST_SKIP() << kNoSetxkbmap;
+      layout = row.layout;
+    }
+    const int code = output_->KeyCodeFor(row.charCode);
+    output_->Press({row.charCode, code, false, false, false, row.shift});
+    if (row.seen == 0) {
+      EXPECT_FALSE(window_->NextKey(kQuietWait)) << "a key was pressed";
+    } else {
+      const auto keys = Receive(row.shift ? 4 : 2);
+      ASSERT_EQ(keys.size(), row.shift ? 4u : 2u);
+      const SeenKey& down = keys[row.shift ? 1 : 0];
+      EXPECT_TRUE(down.press);
+      EXPECT_EQ(down.keyCode, static_cast<unsigned>(code));
+      EXPECT_EQ(down.keysym, row.seen) << std::hex << down.keysym;
+    }
+    EXPECT_FALSE(window_->AnyKeyDown());
+  }
+}
+
+// The keymap is kept between presses and refreshed only from the server's notices, so a press
+// is sent while the server answers nothing at all.
+TEST_F(XTestDelivery, PressWaitsForNoAnswerFromTheServer) {
+  const int x = output_->KeyCodeFor('x');
+  output_->Press({'x', x, false, false, false, false});
+  ASSERT_EQ(Receive(2).size(), 2u);
+
+  server_->Pause();
+  auto pressed = std::async(std::launch::async, [&] {
+    const int y = output_->KeyCodeFor('y');
+    output_->Press({'y', y, false, false, false, true});
+  });
+  const bool returned = pressed.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  server_->Resume();
+  EXPECT_TRUE(returned) << "the press waited for the server";
+  pressed.wait();
+
+  const auto keys = Receive(4);
+  ASSERT_EQ(keys.size(), 4u);
+  EXPECT_EQ(keys[1].keysym, XK_Y);
+  EXPECT_FALSE(window_->AnyKeyDown());
+}
+
 TEST_F(XTestDelivery, KeyCodesFollowTheServersCurrentKeymap) {
   Display* display = window_->Connection();
   const KeyCode qKey = XKeysymToKeycode(display, XK_q);
@@ -179,11 +257,7 @@ TEST_F(XTestDelivery, ModifierMissingFromTheKeymapIsLeftOut) {
 }
 
 TEST_F(XTestDelivery, KeyCodesFollowTheActiveLayoutGroup) {
-  const std::string setxkbmap = zib_testing::FindProgram("setxkbmap");
-  if (setxkbmap.empty())
-    GTEST_SKIP() << "setxkbmap is not installed (Debian package x11-xkb-utils)";
-  const std::string command = setxkbmap + " -display " + server_->Display() + " -layout us,ru";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  if (!SetLayout("us,ru")) GTEST_SKIP() << kNoSetxkbmap;
   Display* display = window_->Connection();
   const int aKey = static_cast<int>(XKeysymToKeycode(display, XK_a));
 

@@ -13,6 +13,11 @@ bool IsKeypad(std::uint32_t keysym) { return keysym >= 0xff80 && keysym <= 0xffb
 
 }  // namespace
 
+bool StartsComposing(std::uint32_t keysym) {
+  return (keysym >= XKB_KEY_dead_grave && keysym <= XKB_KEY_dead_longsolidusoverlay) ||
+         keysym == XKB_KEY_Multi_key;
+}
+
 std::uint32_t KeysymForChar(int charCode) {
   switch (charCode) {
     case 8:
@@ -54,11 +59,11 @@ bool KeyMatcher::Matches(std::uint32_t keysym) const noexcept {
          xkb_keysym_to_utf32(keysym) == static_cast<std::uint32_t>(charCode_);
 }
 
-void KeyMatcher::Offer(int keyCode, int level, std::uint32_t keysym) noexcept {
+void KeyMatcher::Offer(int keyCode, bool shifted, std::uint32_t keysym) noexcept {
   if (Hopeless() || !Matches(keysym)) return;
-  if (best_ < 0 || level < bestLevel_ || (level == bestLevel_ && keyCode < best_)) {
+  if (best_ < 0 || (bestShifted_ && !shifted) || (shifted == bestShifted_ && keyCode < best_)) {
     best_ = keyCode;
-    bestLevel_ = level;
+    bestShifted_ = shifted;
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace platform::linux_keys {
 
@@ -9,15 +10,40 @@ namespace platform::linux_keys {
 // as 0x01000000 + code point. 0 for other control characters, surrogates and non-characters.
 std::uint32_t KeysymForChar(int charCode);
 
+// True for a keysym after which the application waits for another key to make one character: a
+// dead key or Compose. Pressing it would change what the user's next real key types.
+bool StartsComposing(std::uint32_t keysym);
+
+// The modifier states in which a key's level counts as typing its character. The row's modifiers
+// never include AltGr (Level3), Level5 or the like, so a character found only on a level that
+// needs one of those would come out as another character of the same key.
+enum class TypingState { kPlain, kShift, kLock };
+
 // Finds the key of a keymap that types a character or gives a keysym. The keymap's walkers
-// offer every (key code, level, keysym) of the active group; the key whose lowest level matches
-// wins (so "1" is the digit key, not the keypad's), then the lowest key code.
+// offer every key of the active group; a key types what it gives with no modifier or with Shift
+// or Lock alone. A key that gives it with no modifier wins over one that needs Shift or Lock (so
+// "1" is the digit key, not a shifted one), then the lowest key code.
 class KeyMatcher {
  public:
   static KeyMatcher ForChar(int charCode);
   static KeyMatcher ForKeysym(std::uint32_t keysym);
 
-  void Offer(int keyCode, int level, std::uint32_t keysym) noexcept;
+  // Offers one key: `levelIn(state)` is the level that the key reaches in a TypingState by the
+  // level-to-modifier map of its type, `keysymAt(level)` the keysym on a level.
+  template <typename LevelIn, typename KeysymAt>
+  void OfferKey(int keyCode, const LevelIn& levelIn, const KeysymAt& keysymAt) {
+    if (Hopeless()) return;
+    const auto plain = levelIn(TypingState::kPlain);
+    Offer(keyCode, false, static_cast<std::uint32_t>(keysymAt(plain)));
+    for (TypingState state : {TypingState::kShift, TypingState::kLock}) {
+      const auto level = levelIn(state);
+      if (level != plain) Offer(keyCode, true, static_cast<std::uint32_t>(keysymAt(level)));
+    }
+  }
+
+  // Offers one keysym that a key gives with no modifier (`shifted` false) or with Shift or Lock
+  // alone (`shifted` true).
+  void Offer(int keyCode, bool shifted, std::uint32_t keysym) noexcept;
 
   bool Found() const noexcept { return best_ >= 0; }
   int KeyCode() const noexcept { return best_; }  // -1 when nothing matched
@@ -31,7 +57,7 @@ class KeyMatcher {
   std::uint32_t keysym_;
   int charCode_;  // -1: match the keysym alone
   int best_ = -1;
-  int bestLevel_ = 0;
+  bool bestShifted_ = false;
 };
 
 }  // namespace platform::linux_keys

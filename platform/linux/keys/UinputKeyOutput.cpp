@@ -1,5 +1,6 @@
 #include <utility>
 
+#include "platform/linux/keys/KeyMatcher.h"
 #include "platform/linux/keys/KeyOutputs.h"
 #include "platform/linux/keys/XkbKeymap.h"
 
@@ -17,9 +18,11 @@ class UinputKeyOutput final : public KeyOutput {
   }
 
   void Press(const KeyStroke& stroke) override {
+    const ModifierKeys modifiers{stroke.command, stroke.control, stroke.option, stroke.shift};
+    // A dead key would stay pending in the focused application and change the user's next key.
+    if (StartsComposing(keymap_->KeysymWith(stroke.keyCode, modifiers))) return;
     // Tap refuses codes outside the keyboard's range, kNoKeyCode among them.
-    keyboard_->Tap(stroke.keyCode,
-                   ModifierKeys{stroke.command, stroke.control, stroke.option, stroke.shift});
+    keyboard_->Tap(stroke.keyCode, modifiers);
   }
 
  private:

@@ -2,72 +2,16 @@
 // would clash with names in our own headers.
 #include "platform/linux/keys/KeyMatcher.h"
 #include "platform/linux/keys/KeyOutputs.h"
+#include "platform/linux/keys/XServerKeymap.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <array>
+#include <utility>
 
 namespace platform::linux_keys {
 namespace {
-
-// The server's keymap as it is now. Fetched for every call: a keymap or group change then
-// counts from the very next press, and a fetch is one round trip to the server.
-class ServerKeymap {
- public:
-  explicit ServerKeymap(Display* display)
-      : xkb_(XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd)) {
-    XkbStateRec state{};
-    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) group_ = state.group;
-  }
-  ~ServerKeymap() {
-    if (xkb_ != nullptr) XkbFreeKeyboard(xkb_, 0, True);
-  }
-  ServerKeymap(const ServerKeymap&) = delete;
-  ServerKeymap& operator=(const ServerKeymap&) = delete;
-
-  // Offers every key's levels in the group that the key would use now.
-  int Find(KeyMatcher matcher) const {
-    if (xkb_ == nullptr || matcher.Hopeless()) return kNoKeyCode;
-    for (int key = xkb_->min_key_code; key <= xkb_->max_key_code; ++key) {
-      const int groups = XkbKeyNumGroups(xkb_, key);
-      if (groups == 0) continue;
-      const int group = EffectiveGroup(key, groups);
-      const int width = XkbKeyGroupWidth(xkb_, key, group);
-      for (int level = 0; level < width; ++level)
-        matcher.Offer(key, level,
-                      static_cast<std::uint32_t>(XkbKeySymEntry(xkb_, key, level, group)));
-    }
-    return matcher.Found() ? matcher.KeyCode() : kNoKeyCode;
-  }
-
-  bool Has(int keyCode) const {
-    return xkb_ != nullptr && keyCode >= xkb_->min_key_code && keyCode <= xkb_->max_key_code;
-  }
-
- private:
-  // The group a key uses when the keyboard is in group_, by the key's own rule for groups it
-  // does not have (wrap unless it says otherwise), as the server does.
-  int EffectiveGroup(int key, int groups) const {
-    if (group_ < groups) return group_;
-    const unsigned info = XkbKeyGroupInfo(xkb_, key);
-    switch (XkbOutOfRangeGroupAction(info)) {
-      case XkbClampIntoRange:
-        return groups - 1;
-      case XkbRedirectIntoRange: {
-        const int target = static_cast<int>(XkbOutOfRangeGroupNumber(info));
-        return target < groups ? target : 0;
-      }
-      default:
-        return group_ % groups;
-    }
-  }
-
-  XkbDescPtr xkb_;
-  int group_ = 0;
-};
 
 // The keys this press holds. Whatever happens, they come up in reverse order and the whole
 // press reaches the server in one flush.
@@ -104,45 +48,36 @@ class XTestKeyOutput final : public KeyOutput {
   XTestKeyOutput& operator=(const XTestKeyOutput&) = delete;
 
   int KeyCodeFor(int charCode) override {
-    DiscardEvents();
-    return ServerKeymap(display_).Find(KeyMatcher::ForChar(charCode));
+    keymap_.Update();
+    readForPress_ = true;
+    return keymap_.FindChar(charCode);
   }
 
   void Press(const KeyStroke& stroke) override {
-    DiscardEvents();
-    const ServerKeymap keymap(display_);
+    // A press right after its key code was looked up is judged by the keymap that gave the
+    // code; reading the connection again would cost as much as the press itself.
+    if (!std::exchange(readForPress_, false)) keymap_.Update();
     // An unknown code would make the server answer with an error, which ends an Xlib client.
-    if (!keymap.Has(stroke.keyCode)) return;
+    if (!keymap_.Has(stroke.keyCode)) return;
+    const ModifierKeys modifiers{stroke.command, stroke.control, stroke.option, stroke.shift};
+    // A dead key would stay pending in the focused application and change the user's next key.
+    if (StartsComposing(keymap_.KeysymWith(stroke.keyCode, modifiers))) return;
 
-    struct Modifier {
-      bool wanted;
-      KeySym keysym;
-    };
-    const std::array<Modifier, 4> modifiers = {{{stroke.command, XK_Super_L},
-                                                {stroke.control, XK_Control_L},
-                                                {stroke.option, XK_Alt_L},
-                                                {stroke.shift, XK_Shift_L}}};
+    const bool wanted[] = {modifiers.meta, modifiers.ctrl, modifiers.alt, modifiers.shift};
     HeldKeys held(display_);
-    for (const Modifier& m : modifiers) {
-      if (!m.wanted) continue;
-      const int code = keymap.Find(KeyMatcher::ForKeysym(static_cast<std::uint32_t>(m.keysym)));
-      if (code != kNoKeyCode) held.Down(code);  // a layout without that modifier: left out
+    for (size_t i = 0; i < keymap_.ModifierKeyCodes().size(); ++i) {
+      const int code = keymap_.ModifierKeyCodes()[i];
+      if (wanted[i] && code != kNoKeyCode) held.Down(code);  // a layout without it: left out
     }
     XTestFakeKeyEvent(display_, static_cast<unsigned>(stroke.keyCode), True, CurrentTime);
     XTestFakeKeyEvent(display_, static_cast<unsigned>(stroke.keyCode), False, CurrentTime);
   }
 
  private:
-  // The server sends every client keymap change notices. Nothing here waits for events, so read
-  // them off to keep them from piling up in the queue.
-  void DiscardEvents() {
-    while (XPending(display_) > 0) {
-      XEvent event;
-      XNextEvent(display_, &event);
-    }
-  }
-
   Display* display_;
+  // Kept between presses; only the server's change notices make it fetch again.
+  XServerKeymap keymap_{display_};
+  bool readForPress_ = false;  // the notices were read by KeyCodeFor, no press since
 };
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "platform/linux/keys/XkbKeymap.h"
 
+#include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "platform/linux/keys/KeyMatcher.h"
 
@@ -13,6 +16,30 @@ namespace {
 constexpr xkb_keycode_t kEvdevOffset = 8;
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+// The level that a key reaches in the layout with only Shift or only Lock down, or neither. A
+// level that no entry of the key's type maps that modifier to is the first one, as in the state
+// machine.
+xkb_level_index_t LevelIn(xkb_keymap* keymap, xkb_keycode_t key, xkb_level_index_t levels,
+                          TypingState state) {
+  const char* name = state == TypingState::kShift  ? XKB_MOD_NAME_SHIFT
+                     : state == TypingState::kLock ? XKB_MOD_NAME_CAPS
+                                                   : nullptr;
+  xkb_mod_mask_t wanted = 0;
+  if (name != nullptr) {
+    const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap, name);
+    if (index == XKB_MOD_INVALID) return 0;
+    wanted = xkb_mod_mask_t{1} << index;
+  }
+  for (xkb_level_index_t level = 0; level < levels; ++level) {
+    std::array<xkb_mod_mask_t, 16> masks{};
+    const size_t count =
+        xkb_keymap_key_get_mods_for_level(keymap, key, 0, level, masks.data(), masks.size());
+    for (size_t i = 0; i < count; ++i)
+      if (masks[i] == wanted) return level;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -47,13 +74,37 @@ int XkbKeymap::EvdevCodeFor(int charCode, int maxCode) const {
   for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kEvdevOffset + 1); key <= last;
        ++key) {
     const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, key, 0);
-    for (xkb_level_index_t level = 0; level < levels; ++level) {
-      const xkb_keysym_t* syms = nullptr;
-      if (xkb_keymap_key_get_syms_by_level(keymap_, key, 0, level, &syms) == 1)
-        matcher.Offer(static_cast<int>(key - kEvdevOffset), static_cast<int>(level), syms[0]);
-    }
+    if (levels == 0) continue;
+    matcher.OfferKey(
+        static_cast<int>(key - kEvdevOffset),
+        [&](TypingState state) { return LevelIn(keymap_, key, levels, state); },
+        [&](xkb_level_index_t level) {
+          const xkb_keysym_t* syms = nullptr;
+          return xkb_keymap_key_get_syms_by_level(keymap_, key, 0, level, &syms) == 1
+                     ? syms[0]
+                     : XKB_KEY_NoSymbol;
+        });
   }
   return matcher.KeyCode();
+}
+
+std::uint32_t XkbKeymap::KeysymWith(int evdevCode, const ModifierKeys& modifiers) const {
+  if (evdevCode < 1) return 0;
+  xkb_state* state = xkb_state_new(keymap_);
+  if (state == nullptr) return 0;
+  // Pressing the modifier keys through the keymap sets the modifiers exactly as the reader of
+  // the device will.
+  const std::pair<bool, int> keys[] = {{modifiers.meta, KEY_LEFTMETA},
+                                       {modifiers.ctrl, KEY_LEFTCTRL},
+                                       {modifiers.alt, KEY_LEFTALT},
+                                       {modifiers.shift, KEY_LEFTSHIFT}};
+  for (const auto& [down, code] : keys)
+    if (down && code != evdevCode)
+      xkb_state_update_key(state, static_cast<xkb_keycode_t>(code) + kEvdevOffset, XKB_KEY_DOWN);
+  const xkb_keysym_t keysym =
+      xkb_state_key_get_one_sym(state, static_cast<xkb_keycode_t>(evdevCode) + kEvdevOffset);
+  xkb_state_unref(state);
+  return keysym;
 }
 
 }  // namespace platform::linux_keys

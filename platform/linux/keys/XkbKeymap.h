@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/linux/keys/KeyboardConfig.h"
+#include "platform/linux/keys/uinput/ModifierKeys.h"
 
 struct xkb_context;
 struct xkb_keymap;
@@ -23,8 +25,13 @@ class XkbKeymap {
   XkbKeymap& operator=(const XkbKeymap&) = delete;
 
   // The evdev key code (xkb key code - 8) of the key that types the character in the first layout
-  // of the configuration, or -1. Only codes from 1 to `maxCode` count.
+  // of the configuration, with no modifier or with Shift or Lock alone, or -1. Only codes from 1
+  // to `maxCode` count.
   int EvdevCodeFor(int charCode, int maxCode) const;
+
+  // The keysym that the key with that evdev code gives in the first layout while those modifier
+  // keys (the left ones) are down; 0 for none.
+  std::uint32_t KeysymWith(int evdevCode, const ModifierKeys& modifiers) const;
 
  private:
   XkbKeymap(xkb_context* context, xkb_keymap* keymap) : context_(context), keymap_(keymap) {}

@@ -61,7 +61,12 @@ std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& error) {
   return std::unique_ptr<XvfbServer>(new XvfbServer(pid, ":" + number));
 }
 
+void XvfbServer::Pause() { ::kill(pid_, SIGSTOP); }
+
+void XvfbServer::Resume() { ::kill(pid_, SIGCONT); }
+
 XvfbServer::~XvfbServer() {
+  ::kill(pid_, SIGCONT);  // a stopped server would not end on SIGTERM
   ::kill(pid_, SIGTERM);
   ::waitpid(pid_, nullptr, 0);
 }

@@ -19,6 +19,11 @@ class XvfbServer {
 
   const std::string& Display() const noexcept { return display_; }  // ":N"
 
+  // Stops the server's process, so that it answers nothing until Resume: a client that waits for
+  // an answer meanwhile hangs.
+  void Pause();
+  void Resume();
+
  private:
   XvfbServer(pid_t pid, std::string display) : pid_(pid), display_(std::move(display)) {}
   pid_t pid_;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace platform::linux_keys {
 namespace {
@@ -138,14 +139,48 @@ UinputKeyboard::UinputKeyboard(int fd, std::string name, std::string sysName,
     : fd_(fd), name_(std::move(name)), sysName_(std::move(sysName)), readyAt_(readyAt) {}
 
 UinputKeyboard::~UinputKeyboard() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stop_.notify_all();
+  if (writer_.joinable()) writer_.join();
   ::ioctl(fd_, UI_DEV_DESTROY);
   ::close(fd_);
 }
 
 bool UinputKeyboard::Tap(int keyCode, ModifierKeys modifiers) {
   if (keyCode < 1 || keyCode > kMaxKeyCode) return false;
-  if (std::chrono::steady_clock::now() < readyAt_) std::this_thread::sleep_until(readyAt_);
+  {
+    std::unique_lock lock(mutex_);
+    // Once a tap is held back, later ones follow it, so that the keys keep their order.
+    if (holding_ || std::chrono::steady_clock::now() < readyAt_) {
+      held_.push_back({keyCode, modifiers});
+      if (!holding_) {
+        holding_ = true;
+        if (writer_.joinable()) writer_.join();  // one that has finished already
+        writer_ = std::thread(&UinputKeyboard::WriteHeldWhenSettled, this);
+      }
+      return true;
+    }
+  }
+  return Write(keyCode, modifiers);
+}
 
+void UinputKeyboard::WriteHeldWhenSettled() {
+  std::unique_lock lock(mutex_);
+  stop_.wait_until(lock, readyAt_, [this] { return stopping_; });
+  while (!held_.empty()) {
+    const std::vector<HeldTap> taps = std::move(held_);
+    held_.clear();
+    lock.unlock();
+    for (const HeldTap& tap : taps) Write(tap.keyCode, tap.modifiers);
+    lock.lock();
+  }
+  holding_ = false;
+}
+
+bool UinputKeyboard::Write(int keyCode, ModifierKeys modifiers) {
   const std::array<bool, 4> wanted = {modifiers.meta, modifiers.ctrl, modifiers.alt,
                                       modifiers.shift};
   EventBatch press;

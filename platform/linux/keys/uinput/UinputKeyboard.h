@@ -1,20 +1,18 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/linux/keys/uinput/ModifierKeys.h"
 
 // A virtual keyboard through the kernel's uinput device. Plain Linux, no X, no Qt and no other
 // library, so that a statically linked test program can use it as the application does.
 namespace platform::linux_keys {
-
-// The modifier keys that go down around one key, pressed in this order and released in reverse.
-struct ModifierKeys {
-  bool meta = false;   // KEY_LEFTMETA
-  bool ctrl = false;   // KEY_LEFTCTRL
-  bool alt = false;    // KEY_LEFTALT
-  bool shift = false;  // KEY_LEFTSHIFT
-};
 
 class UinputKeyboard {
  public:
@@ -27,7 +25,7 @@ class UinputKeyboard {
     std::string name = "ZibRemote virtual keyboard";
     // The kernel drops nothing, but readers (the X server, the compositor, udev) open a new
     // device only some time after it appears, and what is written before that is lost to them.
-    // The first Tap waits until this much time has passed since creation; later taps never wait.
+    // Taps in this time after creation are held back and written once it has passed.
     std::chrono::milliseconds settle{300};
   };
 
@@ -42,6 +40,11 @@ class UinputKeyboard {
   // One complete key press: the chosen modifiers down, the key down and up, the modifiers up in
   // reverse order. False when the code is outside 1..kMaxKeyCode (nothing is written) or a write
   // failed; after a failed write it still tries to release every key it pressed.
+  //
+  // Tap never waits. Before the keyboard has settled the press is held back, and a thread of the
+  // keyboard's own writes it, in order with any other held back, once the settle time is over;
+  // Tap then returns True at once and a failed write goes unreported. Destroying the keyboard
+  // writes what is still held back without waiting further.
   bool Tap(int keyCode, ModifierKeys modifiers);
 
   // The kernel's name of the device ("input12"), empty when the kernel does not tell it.
@@ -55,10 +58,24 @@ class UinputKeyboard {
   UinputKeyboard(int fd, std::string name, std::string sysName,
                  std::chrono::steady_clock::time_point readyAt);
 
+  struct HeldTap {
+    int keyCode;
+    ModifierKeys modifiers;
+  };
+  bool Write(int keyCode, ModifierKeys modifiers);
+  void WriteHeldWhenSettled();
+
   int fd_;
   std::string name_;
   std::string sysName_;
   std::chrono::steady_clock::time_point readyAt_;
+
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  std::vector<HeldTap> held_;  // taps not yet written, in order
+  bool holding_ = false;       // the writer thread owns the device's writes
+  bool stopping_ = false;
+  std::thread writer_;
 };
 
 }  // namespace platform::linux_keys
