@@ -20,8 +20,8 @@ enum class Entry {
 //
 // Once joined, the run holds the session until Runtime::Exit. Later starts in the same session
 // (the same display) hand over to it, which raises the application's Reopen event. SIGTERM,
-// SIGHUP and SIGINT quit the application as its Quit menu item does; a second one ends the
-// process at once. A lost display ends the run with status 1 after the windows' Close events,
+// SIGHUP and SIGINT quit the application as its Quit menu item does (unless they were ignored
+// from the start); a second one ends the process at once. A lost display ends the run with status 1 after the windows' Close events,
 // touching nothing of the display on the way out.
 //
 // Runs that never join (tests) have none of this.

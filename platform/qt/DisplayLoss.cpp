@@ -1,5 +1,8 @@
 #include "platform/qt/DisplayLoss.h"
 
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +13,21 @@ namespace platform::qt {
 namespace {
 
 bool armed = false;
+QtMessageHandler qtHandler = nullptr;
+
+bool XConnectionBroken() {
+  if (DisplayLost()) return true;
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  auto* x11 = app != nullptr ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 != nullptr && x11->connection() != nullptr &&
+         xcb_connection_has_error(x11->connection()) != 0;
+}
+
+void LeaveOutAfterDisplayLoss(QtMsgType type, const QMessageLogContext& context,
+                              const QString& text) {
+  if (type != QtFatalMsg && XConnectionBroken()) return;
+  qtHandler(type, context, text);
+}
 
 // An exit() while the guard is armed did not come from the end of main: the framework is
 // giving up on the display.
@@ -31,6 +49,10 @@ void EndAfterDisplayLoss() {
 }
 
 }  // namespace
+
+void QuietQtAfterDisplayLoss() {
+  if (qtHandler == nullptr) qtHandler = qInstallMessageHandler(LeaveOutAfterDisplayLoss);
+}
 
 void ArmDisplayLossGuard() {
   armed = true;

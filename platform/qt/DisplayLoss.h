@@ -10,6 +10,10 @@
 // and ends the process with status 1 before any destructor runs.
 namespace platform::qt {
 
+// From now on Qt's own messages are left out once the X connection has broken: they would only
+// repeat, less clearly, what the guard's line says.
+void QuietQtAfterDisplayLoss();
+
 // Registers the guard (again): exit handlers run in reverse order of registration, so each call
 // puts it ahead of everything made before it. Armed until DisarmDisplayLossGuard.
 void ArmDisplayLossGuard();

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <utility>
 
 #include "platform/Runtime.h"
 #include "platform/qt/MainLoop.h"
@@ -21,6 +22,7 @@ constexpr std::array<int, 3> kQuitSignals = {SIGTERM, SIGHUP, SIGINT};
 // Written by the handler, read by the main loop; the pipe is made before the first handler.
 int pipeEnds[2] = {-1, -1};
 volatile std::sig_atomic_t signalled = 0;
+std::array<bool, kQuitSignals.size()> caught{};
 QSocketNotifier* notifier = nullptr;
 
 extern "C" void OnQuitSignal(int signal) {
@@ -54,7 +56,13 @@ void InstallQuitSignals() {
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signal : kQuitSignals) sigaction(signal, &action, nullptr);
+  for (std::size_t i = 0; i < kQuitSignals.size(); ++i) {
+    // A signal ignored from the start stays ignored: `nohup` is meant to outlive the terminal.
+    struct sigaction inherited {};
+    if (sigaction(kQuitSignals[i], nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+      continue;
+    caught[i] = sigaction(kQuitSignals[i], &action, nullptr) == 0;
+  }
 }
 
 void WatchQuitSignals() {
@@ -70,7 +78,8 @@ void WatchQuitSignals() {
 }
 
 void RestoreQuitSignals() {
-  for (int signal : kQuitSignals) std::signal(signal, SIG_DFL);
+  for (std::size_t i = 0; i < kQuitSignals.size(); ++i)
+    if (std::exchange(caught[i], false)) std::signal(kQuitSignals[i], SIG_DFL);
   delete notifier;
   notifier = nullptr;
   DrainPipe();

@@ -157,6 +157,7 @@ void qt::SessionFrameworkUp() {
   if (!state.joined) return;
   if (state.lock) Listen();  // without the lock the socket may be another copy's
   WatchQuitSignals();
+  QuietQtAfterDisplayLoss();
   // The registries the guard works on must outlive it: exit handlers run in reverse order of
   // registration, and a static is registered when it is first used.
   (void)qt::OpenWindows();

@@ -5,14 +5,14 @@
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libx11-dev libxtst-dev libxkbcommon-dev libevdev-dev
+  libx11-dev libxcb1-dev libxtst-dev libxkbcommon-dev libevdev-dev
 )
 
 # Further, to run the whole test suite: a virtual X server and X clients for real key delivery,
 # and qemu with busybox to boot a stock Debian kernel for the kernel-level input tests.
 TEST_PACKAGES=(
   libgtest-dev
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool openbox
   qemu-system-x86 busybox-static cpio
 )
 
