@@ -90,6 +90,17 @@ wait_exit() {
 }
 
 main_title='^ZibTVRemote v\.1\.0\.0$'
+
+# wait_for_message_box NAME: waits until the program shows its start-up message (this machine
+# has no receiver) and checks the box's title.
+wait_for_message_box() {
+  local pid_var="pid_$1"
+  wait_for eval 'xdotool search --all --onlyvisible --pid '"${!pid_var}"' --name "^ZibTVRemote\$" \
+    >/dev/null 2>&1' || fail "no message box titled ZibTVRemote from $1"
+}
+
+# A settings file as a user's earlier run left it: Key1 is Z.
+seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
 main_windows() { xdotool search --onlyvisible --name "$main_title" 2>/dev/null; }
 
 # find_main_window NAME: dismisses the no-receiver message (this machine has no receiver) and
@@ -178,6 +189,8 @@ case_second_start() {
   start_display
   start_program first
   local win status before
+  wait_for_message_box first
+  ok "the message box is titled ZibTVRemote"
   win=$(find_main_window first) || exit 1
   expand "$win"
   type_key "$win" 1 Q Return
@@ -196,6 +209,16 @@ case_second_start() {
   ok "one main window, the first copy's, shown again"
   [ "$(md5sum <"$settings")" = "$before" ] || fail "the second start changed the settings file"
   [ ! -s "$work/second.err" ] || fail "the second start wrote to standard error"
+
+  # A copy that holds the session but cannot answer (stopped here) is waited for, then reported.
+  kill -STOP "$pid_first"
+  start_program third
+  wait_exit third
+  kill -CONT "$pid_first"
+  [ "$status" -eq 1 ] && grep -q '^ZibTVRemote is running already but does not answer' \
+    "$work/third.err" || fail "a start beside a stopped copy: status $status"
+  ok "a start beside a copy that does not answer gave up with status 1 and our line"
+  : >"$work/third.err"
 
   quit_by_ctrl_q first "$win"
   [ "$status" -eq 0 ] || fail "the first copy ended with status $status"
@@ -236,6 +259,17 @@ case_signals() {
     ok "SIG$signal quit with status 0 and saved both edits"
     row=$((row + 1))
   done
+
+  # While the start-up message still waits for an answer, the table has not been read yet:
+  # the quit closes the message, lets the start-up finish and saves the table it read.
+  seed_settings
+  start_program starting
+  wait_for_message_box starting
+  kill -TERM "$pid_starting"
+  wait_exit starting
+  [ "$status" -eq 0 ] || fail "SIGTERM during the start-up message: exit status $status"
+  expect_setting Key1 Z "after SIGTERM during the start-up message"
+  ok "SIGTERM during the start-up message quit with status 0 and kept the stored table"
 }
 
 case_display_lost() {
@@ -258,6 +292,18 @@ case_display_lost() {
   expect_setting Key1 Q "after the X server went away"
   expect_setting Key3 R "after the X server went away"
   ok "the edits were saved"
+
+  # Lost while the start-up message is up: nothing was read, so nothing may be written.
+  start_display
+  seed_settings
+  start_program starting
+  wait_for_message_box starting
+  kill -KILL "$xvfb_pid"
+  wait_exit starting
+  [ "$status" -eq 1 ] && [ "$(wc -l <"$work/starting.err")" -eq 1 ] ||
+    fail "lost during the start-up: exit status $status"
+  expect_setting Key1 Z "after the X server went away during the start-up"
+  ok "lost during the start-up: status 1, one line, the stored table kept"
 }
 
 case_no_display() {
