@@ -39,7 +39,7 @@ void EndAfterDisplayLoss() {
   try {
     outcome = CloseWindowsAfterDisplayLoss();
   } catch (...) {
-    outcome = "closing the windows failed";
+    outcome = "closing the windows failed, so their contents may not have been saved";
   }
   std::fprintf(stderr, "%s: lost the connection to the display; %s.\n", build::kApplicationName,
                outcome.c_str());

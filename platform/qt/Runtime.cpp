@@ -253,7 +253,7 @@ std::string qt::CloseWindowsAfterDisplayLoss() {
   auto& state = State();
   // Before the loop runs, the main window has not been shown: nothing in it can have changed,
   // and its Open event may not have finished loading it.
-  if (!state.loopRunning) return "the program was still starting; nothing needed saving";
+  if (!state.loopRunning) return "it was still starting, so there was nothing to save";
   std::string failure;
   auto presenter = Runtime::SetUnhandledPresenter(
       [&failure](const std::string& className, const std::string& text) {
@@ -266,8 +266,9 @@ std::string qt::CloseWindowsAfterDisplayLoss() {
   static auto* windows = new std::vector<std::shared_ptr<Window>>(qt::OpenWindows());
   for (const auto& window : *windows) window->Close();
   Runtime::SetUnhandledPresenter(std::move(presenter));
-  return failure.empty() ? "the windows were closed as Quit closes them, and saved what they keep"
-                         : "closing the windows failed (" + failure + ")";
+  return failure.empty() ? "the windows were closed as at Quit, so their contents were saved"
+                         : "closing the windows failed (" + failure + "), so their contents " +
+                               "may not have been saved";
 }
 
 void Runtime::ProcessPendingEvents() {
