@@ -101,6 +101,7 @@ wait_for_message_box() {
 
 # A settings file as a user's earlier run left it: Key1 is Z.
 seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
+
 main_windows() { xdotool search --onlyvisible --name "$main_title" 2>/dev/null; }
 
 # find_main_window NAME: dismisses the no-receiver message (this machine has no receiver) and
@@ -124,10 +125,11 @@ find_main_window() {
   fail "the main window of $1 did not appear"
 }
 
-# The main window's menu bar height: the collapsed content is 50 pixels high.
+# bar_height WINDOW CONTENT_HEIGHT: the main window's menu bar height, from its whole height
+# and its content's (50 pixels collapsed, 315 expanded).
 bar_height() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo $((HEIGHT - 50))
+  echo $((HEIGHT - $2))
 }
 
 window_height() {
@@ -138,7 +140,7 @@ window_height() {
 # expand WINDOW: opens the table with the disclosure triangle.
 expand() {
   local bar
-  bar=$(bar_height "$1")
+  bar=$(bar_height "$1" 50)
   xdotool windowactivate --sync "$1" 2>/dev/null
   xdotool mousemove --window "$1" 180 $((bar + 23)) click 1
   wait_for window_height "$1" $((bar + 315)) || fail "the table did not open"
@@ -149,17 +151,14 @@ expand() {
 # editor stays open.
 type_key() {
   local bar y
-  bar=$(( $(bar_height_expanded "$1") ))
+  bar=$(bar_height "$1" 315)
+  # The list's top, its heading, then 16-pixel rows; the Key column follows the 150-pixel one.
   y=$((bar + 48 + 18 + ($2 - 1) * 16 + 8))
   xdotool mousemove --window "$1" 197 "$y" click --repeat 2 --delay 80 1
-  sleep 0.5
+  sleep 1
   xdotool type --delay 40 "$3"
   [ $# -lt 4 ] || xdotool key "$4"
   sleep 0.3
-}
-bar_height_expanded() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo $((HEIGHT - 315))
 }
 
 # quit_by_ctrl_q NAME WINDOW: File > Quit by its shortcut, typed on the keyboard (pressed and
