@@ -16,7 +16,8 @@ for tool in Xvfb xdotool xprop openbox; do
 done
 
 work=$(mktemp -d)
-pids=()
+pids=()                # every process started here, ended at exit
+declare -A pid=()      # the program's runs by name
 cleanup() {
   local pid
   for pid in "${pids[@]}"; do
@@ -64,28 +65,28 @@ start_display() {
   xvfb_pid=$!
   pids+=("$xvfb_pid")
   wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  export DISPLAY=":$(cat "$work/display")"
+  DISPLAY=":$(cat "$work/display")"
+  export DISPLAY
   openbox --sm-disable >"$work/openbox.log" 2>&1 &
   pids+=($!)
   wait_for has_wm || fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
 # start_program NAME: runs the program in the background, its output in NAME.out and NAME.err;
-# its process id lands in pid_NAME. SIGINT gets its default action back (bash leaves it ignored
+# its process id lands in pid[NAME]. SIGINT gets its default action back (bash leaves it ignored
 # in background jobs), so that the program can catch it.
 start_program() {
   env --default-signal=INT "$program" >"$work/$1.out" 2>"$work/$1.err" &
-  printf -v "pid_$1" '%s' $!
+  pid[$1]=$!
   pids+=($!)
 }
 
 # wait_exit NAME: waits for the program to end and sets `status` to its exit status (in this
 # shell: only the shell that started it can wait for it).
+gone() { ! kill -0 "$1" 2>/dev/null; }
 wait_exit() {
-  local pid_var="pid_$1"
-  local pid=${!pid_var}
-  wait_for eval '! kill -0 '"$pid"' 2>/dev/null' || fail "$1 did not end"
-  wait "$pid"
+  wait_for gone "${pid[$1]}" || fail "$1 did not end"
+  wait "${pid[$1]}"
   status=$?
 }
 
@@ -93,29 +94,29 @@ main_title='^ZibTVRemote v\.1\.0\.0$'
 
 # wait_for_message_box NAME: waits until the program shows its start-up message (this machine
 # has no receiver) and checks the box's title.
+message_box_of() { xdotool search --all --onlyvisible --pid "$1" --name '^ZibTVRemote$' >/dev/null 2>&1; }
 wait_for_message_box() {
-  local pid_var="pid_$1"
-  wait_for eval 'xdotool search --all --onlyvisible --pid '"${!pid_var}"' --name "^ZibTVRemote\$" \
-    >/dev/null 2>&1' || fail "no message box titled ZibTVRemote from $1"
+  wait_for message_box_of "${pid[$1]}" || fail "no message box titled ZibTVRemote from $1"
 }
 
 # A settings file as a user's earlier run left it: Key1 is Z.
 seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
 
 main_windows() { xdotool search --onlyvisible --name "$main_title" 2>/dev/null; }
+only_main_window_is() { [ "$(main_windows)" = "$1" ]; }
 
 # find_main_window NAME: dismisses the no-receiver message (this machine has no receiver) and
 # prints the main window's id once it is shown.
 find_main_window() {
-  local pid_var="pid_$1" win box i
+  local win box i
   for ((i = 0; i < 150; i++)); do
-    win=$(xdotool search --all --onlyvisible --pid "${!pid_var}" --name "$main_title" 2>/dev/null |
+    win=$(xdotool search --all --onlyvisible --pid "${pid[$1]}" --name "$main_title" 2>/dev/null |
       head -n 1)
     if [ -n "$win" ]; then
       echo "$win"
       return 0
     fi
-    box=$(xdotool search --onlyvisible --pid "${!pid_var}" 2>/dev/null | head -n 1)
+    box=$(xdotool search --onlyvisible --pid "${pid[$1]}" 2>/dev/null | head -n 1)
     if [ -n "$box" ]; then
       xdotool windowactivate --sync "$box" 2>/dev/null
       xdotool key --window "$box" Return 2>/dev/null
@@ -166,11 +167,11 @@ type_key() {
 # The shortcut goes nowhere until the program counts the window as active, so it is tried again
 # while the program runs.
 quit_by_ctrl_q() {
-  local pid_var="pid_$1" i
+  local i
   for ((i = 0; i < 5; i++)); do
     xdotool windowactivate --sync "$2" 2>/dev/null
     xdotool key ctrl+q
-    wait_limit=5 wait_for eval '! kill -0 '"${!pid_var}"' 2>/dev/null' && break
+    wait_limit=5 wait_for gone "${pid[$1]}" && break
   done
   wait_exit "$1"
 }
@@ -201,8 +202,8 @@ case_second_start() {
   wait_exit second
   [ "$status" -eq 0 ] || fail "the second start ended with status $status"
   ok "the second start handed over and exited 0"
-  kill -0 "$pid_first" 2>/dev/null || fail "the first copy ended"
-  wait_for eval '[ "$(main_windows)" = "$win" ]' ||
+  kill -0 "${pid[first]}" 2>/dev/null || fail "the first copy ended"
+  wait_for only_main_window_is "$win" ||
     fail "not just the first copy's main window is shown: $(main_windows | tr '\n' ' ')"
   [ "$(xdotool search --name "$main_title" | wc -l)" -eq 1 ] || fail "more than one main window"
   ok "one main window, the first copy's, shown again"
@@ -210,12 +211,14 @@ case_second_start() {
   [ ! -s "$work/second.err" ] || fail "the second start wrote to standard error"
 
   # A copy that holds the session but cannot answer (stopped here) is waited for, then reported.
-  kill -STOP "$pid_first"
+  kill -STOP "${pid[first]}"
   start_program third
   wait_exit third
-  kill -CONT "$pid_first"
-  [ "$status" -eq 1 ] && grep -q '^ZibTVRemote is running already but does not answer' \
-    "$work/third.err" || fail "a start beside a stopped copy: status $status"
+  kill -CONT "${pid[first]}"
+  if [ "$status" -ne 1 ] ||
+    ! grep -q '^ZibTVRemote is running already but does not answer' "$work/third.err"; then
+    fail "a start beside a stopped copy: status $status"
+  fi
   ok "a start beside a copy that does not answer gave up with status 1 and our line"
   : >"$work/third.err"
 
@@ -227,7 +230,7 @@ case_second_start() {
   # A copy killed outright leaves its lock behind; the next start takes it over.
   start_program killed
   find_main_window killed >/dev/null || exit 1
-  kill -KILL "$pid_killed"
+  kill -KILL "${pid[killed]}"
   wait_exit killed
   ls "$XDG_RUNTIME_DIR"/*.lock >/dev/null 2>&1 || fail "the killed copy left no lock to test with"
   start_program next
@@ -248,8 +251,7 @@ case_signals() {
     # One edit finished with Return, one still in its open editor.
     type_key "$win" 1 "${letters[row]}" Return
     type_key "$win" 2 "${letters[row]}2"
-    local pid_var="pid_$signal"
-    kill -"$signal" "${!pid_var}"
+    kill -"$signal" "${pid[$signal]}"
     wait_exit "$signal"
     [ "$status" -eq 0 ] || fail "SIG$signal: exit status $status"
     expect_setting Key1 "${letters[row]}" "after SIG$signal"
@@ -264,7 +266,7 @@ case_signals() {
   seed_settings
   start_program starting
   wait_for_message_box starting
-  kill -TERM "$pid_starting"
+  kill -TERM "${pid[starting]}"
   wait_exit starting
   [ "$status" -eq 0 ] || fail "SIGTERM during the start-up message: exit status $status"
   expect_setting Key1 Z "after SIGTERM during the start-up message"
@@ -281,11 +283,11 @@ case_display_lost() {
   type_key "$win" 3 R
   kill -KILL "$xvfb_pid"
   wait_exit lost
-  [ "$status" -ne 0 ] && [ "$status" -lt 128 ] ||
+  { [ "$status" -ne 0 ] && [ "$status" -lt 128 ]; } ||
     fail "exit status $status after the X server went away"
   ok "the program ended with status $status, not by a signal"
   lines=$(wc -l <"$work/lost.err")
-  [ "$lines" -eq 1 ] && grep -q '^ZibTVRemote: lost the connection to the display; ' "$work/lost.err" ||
+  { [ "$lines" -eq 1 ] && grep -q '^ZibTVRemote: lost the connection to the display; ' "$work/lost.err"; } ||
     fail "standard error is not our one line"
   ok "one line on standard error: $(cat "$work/lost.err")"
   expect_setting Key1 Q "after the X server went away"
@@ -299,7 +301,7 @@ case_display_lost() {
   wait_for_message_box starting
   kill -KILL "$xvfb_pid"
   wait_exit starting
-  [ "$status" -eq 1 ] && [ "$(wc -l <"$work/starting.err")" -eq 1 ] ||
+  { [ "$status" -eq 1 ] && [ "$(wc -l <"$work/starting.err")" -eq 1 ]; } ||
     fail "lost during the start-up: exit status $status"
   expect_setting Key1 Z "after the X server went away during the start-up"
   ok "lost during the start-up: status 1, one line, the stored table kept"
