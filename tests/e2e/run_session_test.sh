@@ -19,9 +19,9 @@ work=$(mktemp -d)
 pids=()                # every process started here, ended at exit
 declare -A pid=()      # the program's runs by name
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  local p
+  for p in "${pids[@]}"; do
+    kill -KILL "$p" 2>/dev/null && wait "$p" 2>/dev/null
   done
   rm -rf "$work"
 }
