@@ -15,6 +15,8 @@ class Window1 : public platform::Window {
  public:
   // The open main window, built hidden when there is none. A closed window is never returned.
   static std::shared_ptr<Window1> Instance();
+  // The open main window; nil when there is none. Never builds one.
+  static std::shared_ptr<Window1> Existing();
 
   Window1();
   ~Window1() override;

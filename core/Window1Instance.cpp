@@ -9,6 +9,10 @@ Window1::Window1() : platform::Window(kFullClassName) {}
 // Releasing the window lets go of its listener with it.
 Window1::~Window1() = default;
 
+std::shared_ptr<Window1> Window1::Existing() {
+  return platform::CheckCast<Window1>(platform::GetImplicitWindow(kFullClassName));
+}
+
 std::shared_ptr<Window1> Window1::Instance() {
   auto window = platform::GetImplicitWindow(kFullClassName);
   if (!window) {

@@ -25,6 +25,9 @@ class Application {
 
   // The application's Open event.
   virtual void Event_Open() {}
+  // The application's Reopen event: the program was started again in this session while this
+  // copy runs, and the new start handed over to it instead of running.
+  virtual void Event_Reopen() {}
 
  private:
   std::shared_ptr<MenuBar> menuBar_;

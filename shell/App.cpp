@@ -16,3 +16,8 @@ void App::Event_Open() {
   // The main window was built hidden at start-up; the application's opening is what shows it.
   platform::Deref(Window1::Instance(), "no main window").Show();
 }
+
+// Never builds a main window: once it has closed, the program is on its way out.
+void App::Event_Reopen() {
+  if (const auto window = Window1::Existing()) window->Show();
+}

@@ -13,4 +13,6 @@ class App : public platform::Application {
 
   // Shows the main window.
   void Event_Open() override;
+  // Brings the main window to the front for a start that handed over to this copy.
+  void Event_Reopen() override;
 };

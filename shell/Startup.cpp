@@ -1,7 +1,9 @@
 #include "shell/Startup.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "core/Window1.h"
 #include "platform/Exceptions.h"
@@ -66,6 +68,23 @@ void Main(const Phases& phases) {
 
 int RunProgram(int& argc, char** argv, const Phases& phases) {
   platform::Runtime::Init(argc, argv);
+  std::string detail;
+  switch (phases.joinSession(detail)) {
+    case platform::Session::Entry::Joined:
+      break;
+    case platform::Session::Entry::HandedOver:
+      return 0;
+    case platform::Session::Entry::NoDisplay:
+      std::fprintf(stderr,
+                   "ZibTVRemote needs a graphical session and found no X11 or Wayland display "
+                   "(%s).\n",
+                   detail.c_str());
+      return 1;
+    case platform::Session::Entry::Unanswered:
+      std::fprintf(stderr, "ZibTVRemote is running already but does not answer (%s).\n",
+                   detail.c_str());
+      return 1;
+  }
   phases.initModuleState();
   Main(phases);
   phases.releaseModuleState();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/Runtime.h"
+#include "platform/Session.h"
 
 // The program's way from process entry to exit status.
 namespace shell {
@@ -23,6 +25,7 @@ void MakeDefaultView();
 // The phases of a run. A run takes the real ones; tests replace single phases to watch the order
 // or to make one fail.
 struct Phases {
+  std::function<platform::Session::Entry(std::string&)> joinSession = platform::Session::Join;
   std::function<void()> initModuleState = InitModuleState;
   std::function<void()> initFileTypes = InitFileTypes;
   std::function<void()> newAppInstance = NewAppInstance;
@@ -40,8 +43,10 @@ void Startup(const Phases& phases = {});
 // to the unhandled-exception handler once, and the loop is not entered after a failed start-up.
 void Main(const Phases& phases = {});
 
-// The whole run; returns the exit status the framework gives. `argc` and `argv` must outlive
-// the call.
+// The whole run; returns the exit status the framework gives. A start that does not join the
+// session does nothing else: 0 when it handed over to the copy that runs, 1 with one line on
+// standard error when there is no display or that copy does not answer. `argc` and `argv` must
+// outlive the call.
 int RunProgram(int& argc, char** argv, const Phases& phases = {});
 
 }  // namespace shell

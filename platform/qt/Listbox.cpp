@@ -13,6 +13,7 @@
 #include "platform/Window.h"
 #include "platform/qt/ControlImpl.h"
 #include "platform/qt/ListboxWidgets.h"
+#include "platform/qt/MainLoop.h"
 #include "platform/qt/WindowImpl.h"
 
 namespace platform {
@@ -454,7 +455,9 @@ void qt::CommitOpenEditor(const Listbox& list) {
   if (!editor) return;
   auto* delegate = table->itemDelegate();
   emit delegate->commitData(editor);
-  emit delegate->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+  // Ending the editor would hand its widget back to the window system.
+  if (!qt::DisplayLost())
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
 }
 
 void Listbox::UserEditCell(int row, int column, std::string_view text) {

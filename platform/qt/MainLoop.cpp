@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <atomic>
 
 namespace platform::qt {
 
@@ -21,5 +22,12 @@ bool QueryAltKeyHeld() {
 }
 
 bool FrameworkRunning() noexcept { return QCoreApplication::instance() != nullptr; }
+
+namespace {
+std::atomic<bool> displayLost{false};
+}  // namespace
+
+bool DisplayLost() noexcept { return displayLost; }
+void SetDisplayLost() noexcept { displayLost = true; }
 
 }  // namespace platform::qt

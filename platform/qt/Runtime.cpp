@@ -11,12 +11,16 @@
 #include <string>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "platform/Application.h"
 #include "platform/Exceptions.h"
 #include "platform/MsgBox.h"
 #include "platform/Plugins.h"
+#include "platform/Version.h"
+#include "platform/qt/DisplayLoss.h"
 #include "platform/qt/MainLoop.h"
+#include "platform/qt/SessionHooks.h"
 #include "platform/qt/WindowImpl.h"
 
 namespace platform {
@@ -36,6 +40,8 @@ struct RuntimeState {
   bool quitRequested = false;
   bool quitting = false;
   int status = 0;
+  int handlersRunning = 0;  // Dispatch calls in progress, nested ones included
+  std::vector<std::function<void()>> betweenEvents;  // waiting for RunBetweenEvents
   std::string quitOnCloseClass;
   Runtime::UnhandledPresenter unhandledPresenter;
 };
@@ -68,11 +74,21 @@ void DefaultUnhandledPresenter(const std::string& className, const std::string& 
 
 void ShowModalMessage(const std::string& text) {
   QMessageBox box(QApplication::activeWindow());
+  box.setWindowTitle(QString::fromUtf8(build::kApplicationName));
   box.setIcon(presentingError ? QMessageBox::Critical : QMessageBox::Information);
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
+}
+
+// Runs the work that RunBetweenEvents held back, in the order it came.
+void RunWaitingWork() {
+  // Posted work can come up inside a handler's own loop again; the last handler to return
+  // posts it anew.
+  if (State().handlersRunning > 0) return;
+  auto waiting = std::exchange(State().betweenEvents, {});
+  for (auto& work : waiting) Runtime::Dispatch(work);
 }
 
 }  // namespace
@@ -103,11 +119,15 @@ void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
   }
 
   if (!Plugins::BackendsChosen()) Plugins::ChooseSystemBackends();
+  qt::SessionFrameworkUp();
   if (startup) startup();
 }
 
 void Runtime::Run() {
   auto& state = State();
+  // What had to wait for the start-up to end (a quit asked for by a signal) runs now, before
+  // the application opens.
+  RunWaitingWork();
   if (state.quitRequested || !QCoreApplication::instance()) {
     state.quitRequested = false;
     return;
@@ -117,6 +137,7 @@ void Runtime::Run() {
       if (auto app = GetAppObject()) app->Event_Open();
     });
   });
+  qt::SessionLoopStarting();
   state.loopRunning = true;
   QApplication::exec();
   state.loopRunning = false;
@@ -133,6 +154,7 @@ void Runtime::QuitApplication() {
   auto& state = State();
   if (state.quitting) return;
   state.quitting = true;
+  qt::SessionQuitting();
   for (const auto& window : qt::OpenWindows()) window->Close();
   state.quitting = false;
   Quit();
@@ -183,6 +205,7 @@ Runtime::UnhandledPresenter Runtime::SetUnhandledPresenter(UnhandledPresenter pr
 
 int Runtime::Exit() {
   auto& state = State();
+  qt::LeaveSession();
   qt::DropAllWindows();
   RegisterAppObject(nullptr);
   if (state.installedMessageBox) {
@@ -199,15 +222,53 @@ int Runtime::Exit() {
   state.status = 0;
   state.quitRequested = false;
   state.quitOnCloseClass.clear();
+  state.betweenEvents.clear();
   return status;
 }
 
 void Runtime::Dispatch(const std::function<void()>& handler) noexcept {
+  auto& state = State();
+  ++state.handlersRunning;
   try {
     if (handler) handler();
   } catch (...) {
     UnhandledException(std::current_exception());
   }
+  // Work that waited for the handlers goes to the loop, not in here: the caller of this
+  // handler (a widget's own code) has not finished yet.
+  if (--state.handlersRunning == 0 && state.loopRunning && !state.betweenEvents.empty())
+    qt::PostToMainLoop(RunWaitingWork);
+}
+
+void qt::RunBetweenEvents(std::function<void()> work) {
+  auto& state = State();
+  if (state.loopRunning && state.handlersRunning == 0) {
+    Runtime::Dispatch(work);
+    return;
+  }
+  state.betweenEvents.push_back(std::move(work));
+}
+
+std::string qt::CloseWindowsAfterDisplayLoss() {
+  auto& state = State();
+  // Before the loop runs, the main window has not been shown: nothing in it can have changed,
+  // and its Open event may not have finished loading it.
+  if (!state.loopRunning) return "it was still starting, so there was nothing to save";
+  std::string failure;
+  auto presenter = Runtime::SetUnhandledPresenter(
+      [&failure](const std::string& className, const std::string& text) {
+        if (failure.empty()) failure = text.empty() ? className : className + ": " + text;
+      });
+  SetMsgBoxPresenter([](const std::string&) {});  // nobody could see a box
+  state.quitting = true;                          // no window's closing starts a quit of its own
+  // Kept: the process ends without releasing them, as releasing a window would hand its
+  // widgets back to the window system.
+  static auto* windows = new std::vector<std::shared_ptr<Window>>(qt::OpenWindows());
+  for (const auto& window : *windows) window->Close();
+  Runtime::SetUnhandledPresenter(std::move(presenter));
+  return failure.empty() ? "the windows were closed as at Quit, so their contents were saved"
+                         : "closing the windows failed (" + failure + "), so their contents " +
+                               "may not have been saved";
 }
 
 void Runtime::ProcessPendingEvents() {

@@ -13,6 +13,7 @@
 #include "platform/Runtime.h"
 #include "platform/qt/ControlImpl.h"
 #include "platform/qt/ListboxWidgets.h"
+#include "platform/qt/MainLoop.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"
 
@@ -241,6 +242,7 @@ void Window::Show() {
     if (auto app = Runtime::GetAppObject(); app && app->GetMenuBar())
       impl.InstallMenuBar(app->GetMenuBar());
   }
+  impl.widget->setWindowState(impl.widget->windowState() & ~Qt::WindowMinimized);
   impl.widget->show();
   impl.widget->raise();
   impl.widget->activateWindow();
@@ -260,7 +262,7 @@ void Window::Close() {
     if (auto* list = dynamic_cast<const Listbox*>(control.get())) qt::CommitOpenEditor(*list);
   Runtime::Dispatch([this] { Event_Close(); });
   impl.closed = true;
-  if (impl.widget) impl.widget->hide();
+  if (impl.widget && !qt::DisplayLost()) impl.widget->hide();
   Unregister(*this);
   qt::WindowClosed(*this);
 }

@@ -60,6 +60,11 @@ class StartupTest : public ::testing::Test {
   // The real phases, each noting its name before it runs.
   shell::Phases Traced() {
     shell::Phases p;
+    // The test process is no user session: it joins none.
+    p.joinSession = [this](std::string&) {
+      trace_.push_back("session");
+      return platform::Session::Entry::Joined;
+    };
     auto wrap = [this](const char* name, std::function<void()> real) {
       return [this, name, real] {
         trace_.push_back(name);
@@ -164,8 +169,8 @@ TEST_F(StartupTest, NormalRunStartsInOrderAndClosingTheMainWindowEndsIt) {
 
   const int status = RunWith(phases);
 
-  EXPECT_EQ(trace_, (std::vector<std::string>{"module state", "file types", "app", "menu handlers",
-                                              "default view", "run", "release"}));
+  EXPECT_EQ(trace_, (std::vector<std::string>{"session", "module state", "file types", "app",
+                                              "menu handlers", "default view", "run", "release"}));
   EXPECT_TRUE(appBeforeWindow);
   EXPECT_TRUE(hiddenAfterStartup);
   EXPECT_TRUE(sameBar);
@@ -209,13 +214,16 @@ TEST_F(StartupTest, FailingPhaseIsReportedOnceAndTheRunStillEndsInOrder) {
     const char* failing;
     std::vector<std::string> expected;
   } cases[] = {
-      {"file types", {"module state", "file types", "release"}},
-      {"app", {"module state", "file types", "app", "release"}},
-      {"menu handlers", {"module state", "file types", "app", "menu handlers", "release"}},
+      {"file types", {"session", "module state", "file types", "release"}},
+      {"app", {"session", "module state", "file types", "app", "release"}},
+      {"menu handlers",
+       {"session", "module state", "file types", "app", "menu handlers", "release"}},
       {"default view",
-       {"module state", "file types", "app", "menu handlers", "default view", "release"}},
+       {"session", "module state", "file types", "app", "menu handlers", "default view",
+        "release"}},
       {"run",
-       {"module state", "file types", "app", "menu handlers", "default view", "run", "release"}},
+       {"session", "module state", "file types", "app", "menu handlers", "default view", "run",
+        "release"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.failing);
@@ -257,11 +265,44 @@ TEST_F(StartupTest, MenuBarFailureLeavesNoApplicationObject) {
     release();
   };
   const int status = RunWith(phases);
-  EXPECT_EQ(trace_, (std::vector<std::string>{"module state", "file types", "app", "release"}));
+  EXPECT_EQ(trace_,
+            (std::vector<std::string>{"session", "module state", "file types", "app", "release"}));
   EXPECT_FALSE(appRegistered);
   EXPECT_EQ(unhandled_, (std::vector<std::string>{"NilObjectException"}));
   ExpectReleased();
   EXPECT_NE(status, 0);
+}
+
+// A start that does not join the session leaves no trace: no phase runs (so no settings file
+// and no receiver), and the status and the one line on standard error tell why.
+TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
+  using Entry = platform::Session::Entry;
+  struct Case {
+    Entry entry;
+    int status;
+    const char* line;
+  } cases[] = {
+      {Entry::HandedOver, 0, ""},
+      {Entry::NoDisplay, 1,
+       "ZibTVRemote needs a graphical session and found no X11 or Wayland display (why).\n"},
+      {Entry::Unanswered, 1, "ZibTVRemote is running already but does not answer (why).\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    trace_.clear();
+    auto phases = Traced();
+    phases.joinSession = [this, &c](std::string& detail) {
+      trace_.push_back("session");
+      detail = "why";
+      return c.entry;
+    };
+    ::testing::internal::CaptureStderr();
+    const int status = RunWith(phases);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(trace_, std::vector<std::string>{"session"});
+    EXPECT_FALSE(std::filesystem::exists(config_.Path() / "ZibRemote.ini"));
+  }
 }
 
 TEST_F(StartupTest, AppInstanceIsTheRegisteredApplicationObject) {
