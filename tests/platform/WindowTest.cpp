@@ -190,6 +190,17 @@ TEST_F(WindowTest, HandlersRunWithTheWindowAndTheControlThatRaisedTheEvent) {
   EXPECT_FALSE(one->HasEventHandler("Open"));
 }
 
+TEST_F(WindowTest, ShowBringsBackAMinimisedWindow) {
+  auto window = std::make_shared<ScriptedWindow>();
+  window->Constructor();
+  QWidget* widget = platform::qt::TopLevelWidget(*window);
+  widget->showMinimized();
+  ASSERT_TRUE(widget->isMinimized());
+  window->Show();
+  EXPECT_FALSE(widget->isMinimized());
+  EXPECT_TRUE(window->Visible());
+}
+
 TEST_F(WindowTest, ReturnPressesTheDefaultButton) {
   auto window = std::make_shared<ScriptedWindow>();
   window->onCreateControls = [](ScriptedWindow& w) {
