@@ -176,6 +176,28 @@ bool ListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
   return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }
 
+bool ListDelegate::eventFilter(QObject* object, QEvent* event) {
+  auto* editor = qobject_cast<QWidget*>(object);
+  if (!editor) return QStyledItemDelegate::eventFilter(object, event);
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      const bool next = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+      EndEdit(editor);
+      if (auto* table = dynamic_cast<ListTable*>(parent())) table->LeaveByTab(next);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(object, event);
+}
+
+// What was typed counts, as with Return.
+void ListDelegate::EndEdit(QWidget* editor) {
+  emit commitData(editor);
+  emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 QRect ListDelegate::CheckIndicatorRect(const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {
   QStyleOptionViewItem viewOption(option);
@@ -227,6 +249,8 @@ Listbox::Listbox(Window& window) : Control(window), state_(std::make_unique<Stat
   table->setSortingEnabled(false);
   table->setWordWrap(false);
   table->setCornerButtonEnabled(false);
+  // Tab moves on to the next control; the arrow keys move between cells.
+  table->setTabKeyNavigation(false);
   table->verticalHeader()->hide();
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table->verticalHeader()->setMinimumSectionSize(kRowHeight);

@@ -24,7 +24,8 @@ class LineBreakStripper : public QValidator {
 };
 
 // Editors for editable cells, check boxes centred in cells that hold nothing else, and the
-// list's horizontal grid lines.
+// list's horizontal grid lines. Tab in an editor ends the edit and moves on to the next control,
+// as it does from anywhere in the list.
 class ListDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -40,6 +41,12 @@ class ListDelegate : public QStyledItemDelegate {
   QRect CheckIndicatorRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
   bool horizontalLines = false;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+
+ private:
+  void EndEdit(QWidget* editor);
 };
 
 class ListTable : public QTableWidget {
@@ -47,6 +54,8 @@ class ListTable : public QTableWidget {
   using QTableWidget::QTableWidget;
   QStyleOptionViewItem ViewItemOption(const QModelIndex& index) const;
   bool IsEditing() const { return state() == EditingState; }
+  // Moves the focus to the next (or previous) control of the window.
+  void LeaveByTab(bool next) { QTableWidget::focusNextPrevChild(next); }
 };
 
 // The table behind a list (for tests).
