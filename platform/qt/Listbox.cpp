@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <charconv>
+#include <memory>
 #include <string>
 
 #include "platform/Exceptions.h"
@@ -78,11 +81,20 @@ QString LineBreakStripper::Strip(QString text) {
   return text;
 }
 
+void CellEditor::focusOutEvent(QFocusEvent* event) {
+  if (event->reason() == Qt::MenuBarFocusReason) {
+    QFocusEvent lent(QEvent::FocusOut, Qt::PopupFocusReason);
+    QLineEdit::focusOutEvent(&lent);
+    return;
+  }
+  QLineEdit::focusOutEvent(event);
+}
+
 QWidget* ListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
   (void)option;
   (void)index;
-  auto* editor = new QLineEdit(parent);
+  auto* editor = new CellEditor(parent);
   editor->setFrame(false);
   editor->setValidator(new LineBreakStripper(editor));
   return editor;
@@ -189,6 +201,11 @@ bool ListDelegate::eventFilter(QObject* object, QEvent* event) {
       return true;
     }
   }
+  if (event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason) {
+    KeepWhileMenuBarHasFocus(editor);
+    return false;
+  }
   return QStyledItemDelegate::eventFilter(object, event);
 }
 
@@ -196,6 +213,20 @@ bool ListDelegate::eventFilter(QObject* object, QEvent* event) {
 void ListDelegate::EndEdit(QWidget* editor) {
   emit commitData(editor);
   emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+// The menu bar takes the focus while its menus are worked from the keyboard (Alt, Alt+E) and gives
+// it back to the editor when they close. Only a focus that moves on elsewhere ends the edit.
+void ListDelegate::KeepWhileMenuBarHasFocus(QWidget* editor) {
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  QPointer<QWidget> kept = editor;
+  *connection = QObject::connect(qApp, &QApplication::focusChanged, editor,
+                                 [this, kept, connection](QWidget*, QWidget* now) {
+                                   if (qobject_cast<QMenuBar*>(now)) return;
+                                   QObject::disconnect(*connection);
+                                   if (kept && now != kept && !kept->isAncestorOf(now))
+                                     EndEdit(kept);
+                                 });
 }
 
 QRect ListDelegate::CheckIndicatorRect(const QStyleOptionViewItem& option,
