@@ -2,61 +2,13 @@
 # Runs the real program on a virtual X server with a fresh config folder, quits it through
 # File > Quit and through the window's close box, and compares the settings file it leaves with
 # the expected default table, byte for byte.
+# Usage: run_quit_test.sh <program> <folder of the X helpers> <expected settings file>
 set -u
-program=$1 close_tool=$2 expected=$3
+program=$1 tools=$2 expected=$3
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool xprop
 
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-trap 'kill "${app_pid:-}" "${xvfb_pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
-mkdir -p "$HOME"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-start_program() {
-  "$program" >"$work/app.log" 2>&1 &
-  app_pid=$!
-}
-
-# Dismisses the no-receiver message (this machine has no receiver) and prints the main window's
-# id once it is shown.
-find_main_window() {
-  local win box
-  for _ in $(seq 150); do
-    win=$(xdotool search --onlyvisible --name '^ZibTVRemote v\.1\.0\.0$' 2>/dev/null | head -n 1)
-    if [ -n "$win" ]; then
-      echo "$win"
-      return 0
-    fi
-    # Before the main window shows, a visible window of ours is the message box: dismiss it.
-    box=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1)
-    if [ -n "$box" ]; then
-      xdotool windowfocus --sync "$box" 2>/dev/null
-      xdotool key --window "$box" Return 2>/dev/null
-    fi
-    sleep 0.2
-  done
-  fail "the main window did not appear; program output:$(echo; cat "$work/app.log")"
-}
-
-wait_exit() {
-  local status
-  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after $1"
-  wait "$app_pid"; status=$?
-  app_pid=""
-  [ "$status" -eq 0 ] || fail "exit status $status after $1; output:$(echo; cat "$work/app.log")"
-}
+start_x_server
 
 check_settings() {
   cmp "$XDG_CONFIG_HOME/ZibRemote.ini" "$expected" || {
@@ -68,27 +20,28 @@ check_settings() {
 
 # File > Quit, chosen in the menu with the mouse, then by its shortcut.
 start_program
-win=$(find_main_window) || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null
+main=$(find_main_window) || exit 1
+focus_window "$main"
 # The menu bar is at the window's top; "Quit" is the File menu's first item, below it.
-xdotool mousemove --window "$win" 20 9 click 1
-sleep 0.5
-xdotool mousemove --window "$win" 40 30 click 1
+xdotool mousemove --window "$main" 20 9 click 1
+wait_for 30 menu_is_open || fail "the File menu did not open"
+xdotool mousemove --window "$main" 40 30 click 1
 wait_exit "File > Quit chosen in the menu"
 check_settings "File > Quit chosen in the menu"
 
 rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
-win=$(find_main_window) || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null
-xdotool key --window "$win" ctrl+q
+main=$(find_main_window) || exit 1
+focus_window "$main"
+xdotool key ctrl+q
 wait_exit "File > Quit by Ctrl+Q"
 check_settings "File > Quit by Ctrl+Q"
 
 rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
-win=$(find_main_window) || exit 1
-"$close_tool" "$win"
+main=$(find_main_window) || exit 1
+"$tools/x_close_window" "$main"
 wait_exit "the close box"
 check_settings "the close box"
+check_no_key_down "at the end"
 echo "3 passed, 0 failed"
