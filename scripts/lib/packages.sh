@@ -9,10 +9,11 @@ BUILD_PACKAGES=(
 )
 
 # Further, to run the whole test suite: a virtual X server and X clients for real key delivery,
-# and qemu with busybox to boot a stock Debian kernel for the kernel-level input tests.
+# a window manager for the end-to-end tests of window behaviour, and qemu with busybox to boot a
+# stock Debian kernel for the kernel-level input tests.
 TEST_PACKAGES=(
   libgtest-dev
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool openbox
   qemu-system-x86 busybox-static cpio
 )
 
