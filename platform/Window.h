@@ -54,7 +54,7 @@ class Window : public std::enable_shared_from_this<Window> {
   // window's own.
   void Constructor();
 
-  void Show();  // shows it (restored when minimised) and brings it to the front
+  void Show();  // shows it, also when minimised, brings it to the front and gives it the focus
   void Hide();
   // Closes the window: raises its Close event (through the dispatch guard), drops it from the
   // implicit instances and hides it for good. A second Close does nothing.

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <charconv>
+#include <memory>
 #include <string>
 
 #include "platform/Exceptions.h"
@@ -79,11 +82,20 @@ QString LineBreakStripper::Strip(QString text) {
   return text;
 }
 
+void CellEditor::focusOutEvent(QFocusEvent* event) {
+  if (event->reason() == Qt::MenuBarFocusReason) {
+    QFocusEvent lent(QEvent::FocusOut, Qt::PopupFocusReason);
+    QLineEdit::focusOutEvent(&lent);
+    return;
+  }
+  QLineEdit::focusOutEvent(event);
+}
+
 QWidget* ListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
   (void)option;
   (void)index;
-  auto* editor = new QLineEdit(parent);
+  auto* editor = new CellEditor(parent);
   editor->setFrame(false);
   editor->setValidator(new LineBreakStripper(editor));
   return editor;
@@ -177,6 +189,47 @@ bool ListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
   return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }
 
+bool ListDelegate::eventFilter(QObject* object, QEvent* event) {
+  auto* editor = qobject_cast<QWidget*>(object);
+  if (!editor) return QStyledItemDelegate::eventFilter(object, event);
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      const bool next = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+      EndEdit(editor);
+      if (auto* table = dynamic_cast<ListTable*>(parent())) table->LeaveByTab(next);
+      return true;
+    }
+  }
+  if (event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason) {
+    KeepWhileMenuBarHasFocus(editor);
+    return false;
+  }
+  return QStyledItemDelegate::eventFilter(object, event);
+}
+
+// What was typed counts, as with Return.
+void ListDelegate::EndEdit(QWidget* editor) {
+  emit commitData(editor);
+  emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+// The menu bar takes the focus while its menus are worked from the keyboard (Alt, Alt+E) and gives
+// it back to the editor when they close. Only a focus that moves on elsewhere ends the edit.
+void ListDelegate::KeepWhileMenuBarHasFocus(QWidget* editor) {
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  QPointer<QWidget> kept = editor;
+  *connection = QObject::connect(qApp, &QApplication::focusChanged, editor,
+                                 [this, kept, connection](QWidget*, QWidget* now) {
+                                   if (qobject_cast<QMenuBar*>(now)) return;
+                                   QObject::disconnect(*connection);
+                                   if (kept && now != kept && !kept->isAncestorOf(now))
+                                     EndEdit(kept);
+                                 });
+}
+
 QRect ListDelegate::CheckIndicatorRect(const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {
   QStyleOptionViewItem viewOption(option);
@@ -228,6 +281,8 @@ Listbox::Listbox(Window& window) : Control(window), state_(std::make_unique<Stat
   table->setSortingEnabled(false);
   table->setWordWrap(false);
   table->setCornerButtonEnabled(false);
+  // Tab moves on to the next control; the arrow keys move between cells.
+  table->setTabKeyNavigation(false);
   table->verticalHeader()->hide();
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table->verticalHeader()->setMinimumSectionSize(kRowHeight);

@@ -23,8 +23,21 @@ class LineBreakStripper : public QValidator {
   static QString Strip(QString text);
 };
 
+// The editor of an editable cell. The menu bar borrows the focus while its menus are worked from
+// the keyboard (Alt, Alt+E) and gives it back when they close; like a popup menu, that keeps the
+// selection that the Edit items act on.
+class CellEditor : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
+};
+
 // Editors for editable cells, check boxes centred in cells that hold nothing else, and the
-// list's horizontal grid lines.
+// list's horizontal grid lines. Tab in an editor ends the edit and moves on to the next control,
+// as it does from anywhere in the list; an editor stays open while the menu bar borrows the focus
+// for its menus, so that the Edit menu acts on it.
 class ListDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -40,6 +53,13 @@ class ListDelegate : public QStyledItemDelegate {
   QRect CheckIndicatorRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
   bool horizontalLines = false;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+
+ private:
+  void EndEdit(QWidget* editor);
+  void KeepWhileMenuBarHasFocus(QWidget* editor);
 };
 
 class ListTable : public QTableWidget {
@@ -47,6 +67,8 @@ class ListTable : public QTableWidget {
   using QTableWidget::QTableWidget;
   QStyleOptionViewItem ViewItemOption(const QModelIndex& index) const;
   bool IsEditing() const { return state() == EditingState; }
+  // Moves the focus to the next (or previous) control of the window.
+  void LeaveByTab(bool next) { QTableWidget::focusNextPrevChild(next); }
 };
 
 // The table behind a list (for tests).

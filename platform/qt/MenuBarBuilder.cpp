@@ -57,8 +57,7 @@ bool Applies(EditCommand command, const QLineEdit* editor) {
   return false;
 }
 
-void Perform(EditCommand command) {
-  QLineEdit* editor = FocusedEditor();
+void PerformOn(EditCommand command, QLineEdit* editor) {
   if (!Applies(command, editor)) return;
   switch (command) {
     case EditCommand::kUndo:
@@ -79,12 +78,15 @@ void Perform(EditCommand command) {
   }
 }
 
-// Keeps the Edit items' enabled state in step with the focused editor, for the menus and for
-// their shortcuts (a disabled item's shortcut does nothing).
+// Keeps the Edit items' enabled state in step with the editor they act on, for the menus and for
+// their shortcuts (a disabled item's shortcut does nothing). That editor is the focused one; while
+// the menus are worked from the keyboard (Alt+E) the menu bar holds the focus, and the items act
+// on the editor it took the focus from, which the menu bar gives the focus back to when it is done.
 class EditItems : public QObject {
  public:
-  explicit EditItems(QMenuBar* bar) : QObject(bar) {
-    connect(qApp, &QApplication::focusChanged, this, [this] { Follow(); });
+  explicit EditItems(QMenuBar* bar) : QObject(bar), bar_(bar) {
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget* old, QWidget* now) { Follow(old, now); });
     if (QClipboard* clipboard = QGuiApplication::clipboard())
       connect(clipboard, &QClipboard::dataChanged, this, [this] { Update(); });
   }
@@ -95,10 +97,12 @@ class EditItems : public QObject {
   }
 
   void Update() {
-    QLineEdit* editor = FocusedEditor();
+    QLineEdit* editor = Target();
     for (const auto& item : items_)
       if (item.action && item.autoEnable) item.action->setEnabled(Applies(item.command, editor));
   }
+
+  void Perform(EditCommand command) { PerformOn(command, Target()); }
 
  private:
   struct Item {
@@ -107,10 +111,17 @@ class EditItems : public QObject {
     bool autoEnable;
   };
 
-  void Follow() {
+  QLineEdit* Target() const {
+    if (QLineEdit* editor = FocusedEditor()) return editor;
+    if (bar_ && QApplication::focusWidget() == bar_) return lent_;
+    return nullptr;
+  }
+
+  void Follow(QWidget* old, QWidget* now) {
+    lent_ = now && now == bar_ ? qobject_cast<QLineEdit*>(old) : nullptr;
     for (const auto& connection : editorConnections_) disconnect(connection);
     editorConnections_.clear();
-    if (QLineEdit* editor = FocusedEditor()) {
+    if (QLineEdit* editor = Target()) {
       editorConnections_.push_back(
           connect(editor, &QLineEdit::selectionChanged, this, [this] { Update(); }));
       editorConnections_.push_back(
@@ -119,6 +130,8 @@ class EditItems : public QObject {
     Update();
   }
 
+  QPointer<QMenuBar> bar_;
+  QPointer<QLineEdit> lent_;  // the editor that lent the focus to the menu bar
   std::vector<Item> items_;
   std::vector<QMetaObject::Connection> editorConnections_;
 };
@@ -146,8 +159,9 @@ void AddItems(QMenu* menu, const MenuItem& parent, EditItems& edits) {
       QObject::connect(action, &QAction::triggered, action,
                        [] { Runtime::Dispatch([] { Runtime::QuitApplication(); }); });
     } else if (EditCommandNamed(item->Name(), command)) {
-      QObject::connect(action, &QAction::triggered, action,
-                       [command] { Runtime::Dispatch([command] { Perform(command); }); });
+      QObject::connect(action, &QAction::triggered, &edits, [&edits, command] {
+        Runtime::Dispatch([&edits, command] { edits.Perform(command); });
+      });
       edits.Add(action, command, item->AutoEnable());
     }
   }

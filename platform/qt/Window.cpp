@@ -242,7 +242,10 @@ void Window::Show() {
     if (auto app = Runtime::GetAppObject(); app && app->GetMenuBar())
       impl.InstallMenuBar(app->GetMenuBar());
   }
-  impl.widget->setWindowState(impl.widget->windowState() & ~Qt::WindowMinimized);
+  // show() alone leaves a minimised window minimised, and a user without a task bar could not
+  // get it back.
+  if (impl.widget->isMinimized())
+    impl.widget->setWindowState(impl.widget->windowState() & ~Qt::WindowMinimized);
   impl.widget->show();
   impl.widget->raise();
   impl.widget->activateWindow();

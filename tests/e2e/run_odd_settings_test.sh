@@ -3,9 +3,11 @@
 # on disk: the quit succeeds, a regular file holding the table takes the settings file's place,
 # and nothing the odd file pointed at is touched.
 set -u
-program=$1 expected=$2
+program=$1 tools=$2 expected=$3
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool xprop
 
-source "$(dirname "$0")/e2e_lib.sh"
+start_x_server
 
 settings="$XDG_CONFIG_HOME/ZibRemote.ini"
 
@@ -14,8 +16,8 @@ run_once() {
   local win
   start_program
   win=$(find_main_window) || exit 1
-  xdotool windowfocus --sync "$win" 2>/dev/null
-  xdotool key --window "$win" ctrl+q
+  focus_window "$win"
+  xdotool key ctrl+q
   wait_exit "$1"
   [ -f "$settings" ] && [ ! -L "$settings" ] || fail "$1: the settings file is not a regular file"
   cmp "$settings" "$expected" || {
@@ -56,4 +58,5 @@ run_once "a file with lone CR line ends"
 fresh_config
 { printf '\xEF\xBB\xBF'; cat "$expected"; } >"$settings"
 run_once "a file starting with a byte order mark"
+check_no_key_down "at the end"
 echo "5 passed, 0 failed"

@@ -2,10 +2,13 @@
 # Runs the real program on a virtual X server with a fresh config folder, quits it through
 # File > Quit and through the window's close box, and compares the settings file it leaves with
 # the expected default table, byte for byte.
+# Usage: run_quit_test.sh <program> <folder of the X helpers> <expected settings file>
 set -u
-program=$1 close_tool=$2 expected=$3
+program=$1 tools=$2 expected=$3
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool xprop
 
-source "$(dirname "$0")/e2e_lib.sh"
+start_x_server
 
 check_settings() {
   cmp "$XDG_CONFIG_HOME/ZibRemote.ini" "$expected" || {
@@ -17,27 +20,28 @@ check_settings() {
 
 # File > Quit, chosen in the menu with the mouse, then by its shortcut.
 start_program
-win=$(find_main_window) || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null
+main=$(find_main_window) || exit 1
+focus_window "$main"
 # The menu bar is at the window's top; "Quit" is the File menu's first item, below it.
-xdotool mousemove --window "$win" 20 9 click 1
-sleep 0.5
-xdotool mousemove --window "$win" 40 30 click 1
+xdotool mousemove --window "$main" 20 9 click 1
+wait_for 30 menu_is_open || fail "the File menu did not open"
+xdotool mousemove --window "$main" 40 30 click 1
 wait_exit "File > Quit chosen in the menu"
 check_settings "File > Quit chosen in the menu"
 
 rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
-win=$(find_main_window) || exit 1
-xdotool windowfocus --sync "$win" 2>/dev/null
-xdotool key --window "$win" ctrl+q
+main=$(find_main_window) || exit 1
+focus_window "$main"
+xdotool key ctrl+q
 wait_exit "File > Quit by Ctrl+Q"
 check_settings "File > Quit by Ctrl+Q"
 
 rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
 start_program
-win=$(find_main_window) || exit 1
-"$close_tool" "$win"
+main=$(find_main_window) || exit 1
+"$tools/x_close_window" "$main"
 wait_exit "the close box"
 check_settings "the close box"
+check_no_key_down "at the end"
 echo "3 passed, 0 failed"

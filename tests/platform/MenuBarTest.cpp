@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
 
 #include "platform/Application.h"
 #include "platform/Menu.h"
 #include "platform/Runtime.h"
 #include "platform/Window.h"
+#include "platform/qt/ControlImpl.h"
 #include "platform/qt/ListboxWidgets.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"
@@ -175,6 +178,71 @@ TEST_F(MenuBarTest, EditItemsActOnTheFocusedEditorWhenTheyApply) {
   editor->clearFocus();
   platform::Runtime::ProcessPendingEvents();
   EXPECT_FALSE(enabled("EditPaste"));  // no editor has the focus
+}
+
+// Alt+E lends the focus to the menu bar while the menu is worked from the keyboard. The editor
+// stays open with its selection, the items act on it, and it gets the focus back.
+TEST_F(MenuBarTest, EditMenuOpenedByKeyboardActsOnTheCellBeingEdited) {
+  auto window = WindowWithMenus();
+  auto list = window->NewControl<platform::Listbox>();
+  window->AddControl("List", list);
+  list->SetProperties(platformtest::TableProperties());
+  list->SetColumnType(2, platform::Listbox::kTypeEditable);
+  auto button = window->NewControl<platform::PushButton>();
+  window->AddControl("Button", button);
+  button->SetProperties({});
+  window->Show();
+  QApplication::setActiveWindow(platform::qt::TopLevelWidget(*window));
+  QApplication::clipboard()->clear();
+  QMenuBar* bar = platform::qt::MenuBarWidget(*window);
+  QMenu* edit = Menu(bar, 1);
+
+  auto* table = platform::qt::TableWidget(*list);
+  table->setFocus();
+  table->setCurrentCell(0, 2);
+  QTest::keyClick(table, Qt::Key_Q);  // starts editing with the key typed
+  auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+
+  auto openEditMenu = [&] {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+    ASSERT_EQ(QApplication::activePopupWidget(), edit);
+    ASSERT_EQ(QApplication::focusWidget(), bar);  // the keyboard path, not the mouse's
+    ASSERT_TRUE(table->IsEditing());
+  };
+  openEditMenu();
+  EXPECT_TRUE(Action(edit, "EditCut")->isEnabled());
+  EXPECT_TRUE(Action(edit, "EditCopy")->isEnabled());
+  EXPECT_TRUE(Action(edit, "EditClear")->isEnabled());
+  QTest::keyClick(edit, Qt::Key_T);  // Cu&t
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(QApplication::clipboard()->text(), QString("q"));
+  EXPECT_EQ(editor->text(), QString());
+  EXPECT_EQ(QApplication::focusWidget(), editor);
+
+  openEditMenu();
+  EXPECT_TRUE(Action(edit, "EditPaste")->isEnabled());
+  EXPECT_TRUE(Action(edit, "EditUndo")->isEnabled());
+  EXPECT_FALSE(Action(edit, "EditCopy")->isEnabled());  // nothing selected
+  QTest::keyClick(edit, Qt::Key_P);                     // &Paste
+  EXPECT_EQ(editor->text(), QString("q"));
+  EXPECT_EQ(QApplication::focusWidget(), editor);
+
+  // Escape twice closes the menu, then leaves the menu bar: the edit goes on.
+  openEditMenu();
+  QTest::keyClick(edit, Qt::Key_Escape);
+  QTest::keyClick(bar, Qt::Key_Escape);
+  EXPECT_EQ(QApplication::focusWidget(), editor);
+  EXPECT_TRUE(table->IsEditing());
+
+  // The focus moving on from the menu bar to another control ends the edit, keeping the text.
+  openEditMenu();
+  QTest::keyClick(edit, Qt::Key_Escape);
+  button->impl().widget->setFocus(Qt::MouseFocusReason);
+  platform::Runtime::ProcessPendingEvents();
+  EXPECT_FALSE(table->IsEditing());
+  EXPECT_EQ(list->Cell(0, 2), "q");
 }
 
 TEST_F(MenuBarTest, WindowWithoutItsOwnBarShowsTheApplicationsMenus) {

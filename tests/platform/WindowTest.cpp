@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -11,6 +12,7 @@
 #include "platform/Runtime.h"
 #include "platform/Window.h"
 #include "platform/qt/ControlImpl.h"
+#include "platform/qt/ListboxWidgets.h"
 #include "platform/qt/WindowImpl.h"
 #include "platform/testing/TestFramework.h"
 #include "tests/platform/TestWindows.h"
@@ -190,6 +192,17 @@ TEST_F(WindowTest, HandlersRunWithTheWindowAndTheControlThatRaisedTheEvent) {
   EXPECT_FALSE(one->HasEventHandler("Open"));
 }
 
+TEST_F(WindowTest, ShowBringsBackAMinimisedWindow) {
+  auto window = std::make_shared<ScriptedWindow>();
+  window->Constructor();
+  QWidget* widget = platform::qt::TopLevelWidget(*window);
+  widget->showMinimized();
+  ASSERT_TRUE(widget->isMinimized());
+  window->Show();
+  EXPECT_FALSE(widget->isMinimized());
+  EXPECT_TRUE(window->Visible());
+}
+
 TEST_F(WindowTest, ReturnPressesTheDefaultButton) {
   auto window = std::make_shared<ScriptedWindow>();
   window->onCreateControls = [](ScriptedWindow& w) {
@@ -274,6 +287,111 @@ TEST_F(WindowTest, ButtonsBoxesTrianglesAndTexts) {
   EXPECT_EQ(label->text(), QString("one\n\nthree\nfour\nfive \"quoted\"  <b>"));
   EXPECT_EQ(label->textFormat(), Qt::PlainText);
   EXPECT_TRUE(label->wordWrap());
+}
+
+// The main window's five controls as it lays them out: the triangle takes no focus, and the list
+// is the third tab stop, between the check box and "?".
+TEST_F(WindowTest, TabAndShiftTabFollowTheTabOrderAndPassTheListInOneStep) {
+  auto window = std::make_shared<ScriptedWindow>();
+  std::shared_ptr<PushButton> turnOn, help;
+  std::shared_ptr<CheckBox> box;
+  std::shared_ptr<Listbox> list;
+  window->onLayout = [](ScriptedWindow& w) {
+    w.SetProperties(platformtest::MainWindowProperties());
+  };
+  window->onCreateControls = [&](ScriptedWindow& w) {
+    auto place = [](platform::ControlProperties& p, int left, int width, int tabIndex) {
+      p.left = left;
+      p.top = 14;
+      p.width = width;
+      p.tabIndex = tabIndex;
+    };
+    turnOn = w.NewControl<PushButton>();
+    w.AddControl("PushButton1", turnOn);
+    PushButton::Properties turnOnProps;
+    place(turnOnProps, 20, 145, 0);
+    turnOnProps.caption = "Turn On";
+    turnOn->SetProperties(turnOnProps);
+    box = w.NewControl<CheckBox>();
+    w.AddControl("CheckBox1", box);
+    CheckBox::Properties boxProps;
+    place(boxProps, 201, 128, 1);
+    boxProps.caption = "Exclusive mode";
+    box->SetProperties(boxProps);
+    list = w.NewControl<Listbox>();
+    w.AddControl("Listbox1", list);
+    auto listProps = platformtest::TableProperties();
+    listProps.tabIndex = 2;
+    list->SetProperties(listProps);
+    auto triangle = w.NewControl<platform::DisclosureTriangle>();
+    w.AddControl("DisclosureTriangle1", triangle);
+    platform::DisclosureTriangle::Properties triangleProps;
+    place(triangleProps, 171, 18, 3);
+    triangle->SetProperties(triangleProps);
+    help = w.NewControl<PushButton>();
+    w.AddControl("HelpPush", help);
+    PushButton::Properties helpProps;
+    place(helpProps, 426, 30, 4);
+    helpProps.caption = "?";
+    help->SetProperties(helpProps);
+  };
+  window->Constructor();
+  list->SetColumnType(2, Listbox::kTypeEditable);
+  window->Show();
+  QApplication::setActiveWindow(platform::qt::TopLevelWidget(*window));
+  auto* table = platform::qt::TableWidget(*list);
+  // The name of the control that has the focus after the key.
+  auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    QWidget* focus = QApplication::focusWidget();
+    for (const auto& control : window->Controls())
+      if (control->impl().widget == focus) return control->Name();
+    return std::string(focus ? "another widget" : "none");
+  };
+  auto focusOn = [](const platform::Control& c) {
+    c.impl().widget->setFocus(Qt::OtherFocusReason);
+  };
+  using Names = std::vector<std::string>;
+  auto tabs = [&](int count, Qt::KeyboardModifiers modifiers) {
+    Names reached;
+    while (count-- > 0) reached.push_back(press(Qt::Key_Tab, modifiers));
+    return reached;
+  };
+
+  focusOn(*turnOn);
+  EXPECT_EQ(tabs(4, Qt::NoModifier), (Names{"CheckBox1", "Listbox1", "HelpPush", "PushButton1"}));
+  EXPECT_EQ(tabs(4, Qt::ShiftModifier),
+            (Names{"HelpPush", "Listbox1", "CheckBox1", "PushButton1"}));
+  EXPECT_EQ(list->ListIndex(), -1);  // passing through selects no row
+
+  // Inside the list the arrow keys move from cell to cell.
+  focusOn(*list);
+  table->setCurrentCell(0, 2);
+  EXPECT_EQ(press(Qt::Key_Down), "Listbox1");
+  EXPECT_EQ(table->currentIndex(), table->model()->index(1, 2));
+  press(Qt::Key_Right);
+  EXPECT_EQ(table->currentIndex(), table->model()->index(1, 3));
+
+  // Tab while a Key cell is edited keeps what was typed and goes on to the next control, either
+  // way.
+  const std::pair<Qt::KeyboardModifiers, const char*> exits[] = {{Qt::NoModifier, "HelpPush"},
+                                                                 {Qt::ShiftModifier, "CheckBox1"}};
+  for (const auto& [modifiers, next] : exits) {
+    focusOn(*list);
+    table->setCurrentCell(0, 2);
+    QTest::keyClick(table, Qt::Key_Q);  // starts editing with the key typed
+    ASSERT_TRUE(table->IsEditing());
+    EXPECT_EQ(press(Qt::Key_Tab, modifiers), next);
+    EXPECT_FALSE(table->IsEditing());
+    EXPECT_EQ(list->Cell(0, 2), "q");
+    list->SetCell(0, 2, "");
+  }
+
+  // Collapsed, the list and the hidden check box are passed over.
+  window->SetHeight(50);
+  box->SetVisible(false);
+  focusOn(*turnOn);
+  EXPECT_EQ(tabs(2, Qt::NoModifier), (Names{"HelpPush", "PushButton1"}));
 }
 
 }  // namespace
