@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "platform/Version.h"
 #include "platform/linux/Backends.h"
 #include "platform/linux/keys/KeyOutputs.h"
 
@@ -45,8 +46,8 @@ std::shared_ptr<KeyOutput> NewSystemKeyOutput() {
   static bool told = false;
   if (!told) {
     told = true;
-    std::cerr << "ZibRemote: remote buttons will press no keys: " << xError << ", and "
-              << uinputError << ".\n";
+    std::cerr << build::kApplicationName << ": remote buttons will press no keys: " << xError
+              << ", and " << uinputError << ".\n";
   }
   return linux_keys::NewNullKeyOutput();
 }
