@@ -8,19 +8,10 @@ set -u
 program=$1 tools=$2
 source "$(dirname "$0")/x_session.sh"
 require_tools Xvfb openbox xdotool xprop xwininfo
-
-start_x_server
-start_window_manager
-start_program
-main=$(find_main_window) || exit 1
-bar=$(menu_bar_height "$main")
+start_under_window_manager
 focus_window "$main" || fail "the main window did not take the focus"
 
 expand_main_window
-
-# Rows are 16 pixels high below an 18-pixel heading, from the list's top at 48; the Key column
-# follows the 150-pixel Button column.
-key_cell_y() { echo $((48 + 18 + 16 * $1 + 8)); }
 
 # Opens the Edit menu from the keyboard and chooses an item by its underlined letter. The keys
 # reach the program in the order they are pressed, so the cell's editor has what came before.
@@ -31,13 +22,13 @@ edit_menu_by_keyboard() {
   wait_for 30 not menu_is_open || fail "the Edit menu's \"$2\" did nothing"
 }
 
-click_content 197 "$(key_cell_y 0)"
+click_content 197 "$(key_cell_y 1)"
 xdotool type q  # starts editing: the cell now holds "q"
 xdotool key shift+Home
 edit_menu_by_keyboard t Cut
 xdotool key Return
 
-click_content 197 "$(key_cell_y 1)"
+click_content 197 "$(key_cell_y 2)"
 xdotool key F2  # edits the cell, its text selected
 edit_menu_by_keyboard p Paste
 xdotool key Return
@@ -46,9 +37,7 @@ check_no_key_down "after the edits"
 xdotool key ctrl+q
 wait_exit "File > Quit by Ctrl+Q"
 
-settings="$XDG_CONFIG_HOME/ZibRemote.ini"
-value_of() { sed -n "/^$1\$/{n;p;q}" "$settings"; }
-[ "$(value_of Key1)" = "" ] || fail "Cut by the keyboard-opened menu left Key1 \"$(value_of Key1)\""
-[ "$(value_of Key2)" = "q" ] || fail "Paste by the keyboard-opened menu left Key2 \"$(value_of Key2)\""
+[ "$(setting Key1)" = "" ] || fail "Cut by the keyboard-opened menu left Key1 \"$(setting Key1)\""
+[ "$(setting Key2)" = "q" ] || fail "Paste by the keyboard-opened menu left Key2 \"$(setting Key2)\""
 echo "ok: Alt+E then Cut and Paste edited the Key cells"
 echo "1 passed, 0 failed"

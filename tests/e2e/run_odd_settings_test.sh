@@ -2,6 +2,7 @@
 # Starts the real program on settings files in odd shapes, quits it by Ctrl+Q, and checks what is
 # on disk: the quit succeeds, a regular file holding the table takes the settings file's place,
 # and nothing the odd file pointed at is touched.
+# Usage: run_odd_settings_test.sh <program> <folder of the X helpers> <expected settings file>
 set -u
 program=$1 tools=$2 expected=$3
 source "$(dirname "$0")/x_session.sh"
@@ -9,17 +10,16 @@ require_tools Xvfb xdotool xprop
 
 start_x_server
 
-settings="$XDG_CONFIG_HOME/ZibRemote.ini"
-
 # Runs the program once on the settings file as it now is, and checks the file it leaves.
 run_once() {
-  local win
   start_program
-  win=$(find_main_window) || exit 1
-  focus_window "$win"
+  open_main_window
+  focus_window "$main"
   xdotool key ctrl+q
   wait_exit "$1"
-  [ -f "$settings" ] && [ ! -L "$settings" ] || fail "$1: the settings file is not a regular file"
+  if [ ! -f "$settings" ] || [ -L "$settings" ]; then
+    fail "$1: the settings file is not a regular file"
+  fi
   cmp "$settings" "$expected" || {
     diff <(cat -A "$settings") <(cat -A "$expected") | head -20
     fail "$1: the settings file differs from the expected table"

@@ -11,8 +11,8 @@ require_tools Xvfb xdotool xprop
 start_x_server
 
 check_settings() {
-  cmp "$XDG_CONFIG_HOME/ZibRemote.ini" "$expected" || {
-    diff <(cat -A "$XDG_CONFIG_HOME/ZibRemote.ini") <(cat -A "$expected") | head -20
+  cmp "$settings" "$expected" || {
+    diff <(cat -A "$settings") <(cat -A "$expected") | head -20
     fail "settings file after $1 differs from the expected default table"
   }
   echo "ok: $1 wrote the expected 140 lines"
@@ -20,7 +20,7 @@ check_settings() {
 
 # File > Quit, chosen in the menu with the mouse, then by its shortcut.
 start_program
-main=$(find_main_window) || exit 1
+open_main_window
 focus_window "$main"
 # The menu bar is at the window's top; "Quit" is the File menu's first item, below it.
 xdotool mousemove --window "$main" 20 9 click 1
@@ -29,17 +29,17 @@ xdotool mousemove --window "$main" 40 30 click 1
 wait_exit "File > Quit chosen in the menu"
 check_settings "File > Quit chosen in the menu"
 
-rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
+rm -f "$settings"
 start_program
-main=$(find_main_window) || exit 1
+open_main_window
 focus_window "$main"
 xdotool key ctrl+q
 wait_exit "File > Quit by Ctrl+Q"
 check_settings "File > Quit by Ctrl+Q"
 
-rm -f "$XDG_CONFIG_HOME/ZibRemote.ini"
+rm -f "$settings"
 start_program
-main=$(find_main_window) || exit 1
+open_main_window
 "$tools/x_close_window" "$main"
 wait_exit "the close box"
 check_settings "the close box"

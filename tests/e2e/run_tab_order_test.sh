@@ -8,12 +8,7 @@ set -u
 program=$1 tools=$2
 source "$(dirname "$0")/x_session.sh"
 require_tools Xvfb openbox xdotool xprop xwininfo
-
-start_x_server
-start_window_manager
-start_program
-main=$(find_main_window) || exit 1
-bar=$(menu_bar_height "$main")
+start_under_window_manager
 
 # Starts at "Turn On": two clicks leave it with the focus and the listening switched off again.
 tabs_reach_help() {

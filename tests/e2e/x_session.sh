@@ -1,10 +1,15 @@
 # shellcheck shell=bash
 # What the end-to-end scripts share: a virtual X server of their own (with a window manager where
-# the test needs one), a fresh config folder, and the real program started, found, worked and
-# ended. Sourced by the scripts, which set `program` (the program to run), `tools` (the folder of
-# the small X helpers built with them) and, once the main window is there, `main` (its id) and
-# `bar` (its menu bar's height).
+# the test needs one), fresh home, config and runtime folders, and the real program started,
+# found, worked and ended. Sourced by the scripts, which set `program` (the program to run) and
+# `tools` (the folder of the small X helpers built with them). The program may run more than once
+# at a time: each run has a name (`app` unless the script gives one). Once a main window is
+# there, `main` holds its id and `bar` its menu bar's height.
 # shellcheck disable=SC2154
+
+declare -A pid=() # the program's runs by name
+helper_pids=()    # the other processes started here: X servers, window managers, ...
+main_title='^ZibTVRemote v\.1\.0\.0$'
 
 # Skips the test (ctest's skip status) when a tool it needs is not installed.
 require_tools() {
@@ -14,8 +19,15 @@ require_tools() {
   done
 }
 
+# Fails the test, with what the program's runs wrote.
 fail() {
+  local log
   echo "FAIL: $*" >&2
+  if [ -n "${work:-}" ]; then
+    for log in "$work"/*.out "$work"/*.err; do
+      [ -s "$log" ] && { echo "--- $log"; cat "$log"; }
+    done >&2
+  fi
   exit 1
 }
 
@@ -34,51 +46,90 @@ wait_for() {
 
 not() { ! "$@"; }
 
+# Ends a process the test started besides the program's runs, when the test ends.
+end_at_exit() { helper_pids+=("$1"); }
+
 stop_session() {
-  [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-  [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  local name p
+  # The program's runs outright: a run may be stopped, and its clean-up is not under test here.
+  for name in "${!pid[@]}"; do kill -KILL "${pid[$name]}" 2>/dev/null; done
+  for p in "${helper_pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pid[@]}" "${helper_pids[@]}"; do wait "$p" 2>/dev/null; done
   rm -rf "$work"
 }
 
-# A virtual X server on a free display, and a fresh home, config and runtime folder for the
-# program.
-start_x_server() {
+# A work folder removed at exit, and a fresh home and runtime folder for the program; no display
+# yet. `settings` is the program's settings file, in a config folder that does not exist yet.
+start_session() {
   work=$(mktemp -d)
   trap stop_session EXIT
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  exec 3>&-
-  wait_for 10 test -s "$work/display" || fail "Xvfb did not start:$(echo; cat "$work/xvfb.log")"
-  DISPLAY=":$(cat "$work/display")"
-  export DISPLAY
-  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  unset DISPLAY QT_QPA_PLATFORM WAYLAND_DISPLAY
   # A runtime folder of its own too: the program keeps its one-copy lock there.
   export XDG_CONFIG_HOME="$work/config" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
   mkdir -p "$HOME"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
+  settings="$XDG_CONFIG_HOME/ZibRemote.ini"
 }
+
+# A virtual X server on a free display (in a session started here unless there is one already).
+start_x_server() {
+  [ -n "${work:-}" ] || start_session
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  end_at_exit "$xvfb_pid"
+  exec 3>&-
+  wait_for 10 test -s "$work/display" || fail "Xvfb did not start:$(echo; cat "$work/xvfb.log")"
+  DISPLAY=":$(cat "$work/display")"
+  export DISPLAY
+}
+
+# Kills the X server outright, as when it crashes under the program.
+kill_x_server() { kill -KILL "$xvfb_pid"; }
 
 wm_is_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 
 # openbox with its stock configuration, ready once it has announced itself on the root window.
 start_window_manager() {
   openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  wm_pid=$!
+  end_at_exit $!
   wait_for 30 wm_is_running || fail "openbox did not start:$(echo; cat "$work/openbox.log")"
 }
 
+# start_program [NAME]: runs the program in the background, its standard output and error in
+# NAME.out and NAME.err of the work folder. SIGINT gets its default action back (bash leaves it
+# ignored in background jobs), so that the program can catch it.
 start_program() {
-  "$program" >"$work/app.log" 2>&1 &
-  app_pid=$!
+  local name=${1:-app}
+  env --default-signal=INT "$program" >"$work/$name.out" 2>"$work/$name.err" &
+  pid[$name]=$!
 }
 
-program_is_running() { kill -0 "$app_pid" 2>/dev/null; }
+program_is_running() { kill -0 "${pid[${1:-app}]:-}" 2>/dev/null; }
 
-program_output() {
-  echo
-  cat "$work/app.log"
+# wait_end [NAME [WHAT]]: waits for the run to end (after WHAT) and sets `status` to its exit
+# status. Only this shell, which started the run, can wait for it.
+wait_end() {
+  local name=${1:-app}
+  wait_for 30 not program_is_running "$name" || fail "the program ($name) did not end${2:+ after $2}"
+  wait "${pid[$name]}"
+  status=$?
+  unset "pid[$name]"
+}
+
+# wait_exit WHAT [NAME]: waits for the run to end after WHAT and checks that it ended with
+# status 0.
+wait_exit() {
+  wait_end "${2:-app}" "$1"
+  [ "$status" -eq 0 ] || fail "exit status $status after $1"
+}
+
+# windows_of NAME [TITLE]: the visible windows of the run, those whose title matches the regular
+# expression TITLE where one is given.
+windows_of() {
+  local filter=(--pid "${pid[$1]}")
+  [ $# -lt 2 ] || filter+=(--name "$2")
+  xdotool search --all --onlyvisible "${filter[@]}" 2>/dev/null
 }
 
 # Gives a window the keyboard focus: through the window manager when there is one.
@@ -96,42 +147,54 @@ check_no_key_down() {
   down=$("$tools/x_keys_down") || fail "keys left down on the X server $1: $down"
 }
 
-# Dismisses the no-receiver message (this machine has no receiver) and prints the main window's
-# id once it is shown.
+# find_main_window [NAME [close]]: prints the id of the run's main window once it is shown. A
+# message box before it (this machine has no receiver) is dismissed with Return, or with `close`
+# as its close box would: no key is pressed, for a caller that holds one down on purpose.
 find_main_window() {
-  local win box
+  local name=${1:-app} dismiss=${2:-return} win box
   for _ in $(seq 300); do
-    win=$(xdotool search --onlyvisible --name '^ZibTVRemote v\.1\.0\.0$' 2>/dev/null | head -n 1)
+    program_is_running "$name" || fail "the program ($name) ended before its main window appeared"
+    win=$(windows_of "$name" "$main_title" | head -n 1)
     if [ -n "$win" ]; then
-      check_no_key_down "after the message was dismissed"
+      [ "$dismiss" = close ] || check_no_key_down "after the message was dismissed"
       echo "$win"
       return 0
     fi
-    # Before the main window shows, a visible window of ours is the message box: give it the
-    # focus and press Return. Without --window xdotool presses and releases through XTest, at the
-    # focus; aimed at a window, it would send the release to the box that the press had closed,
-    # and the server would keep Return down.
-    box=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1)
-    if [ -n "$box" ] && focus_window "$box"; then
+    # Before the main window shows under its versioned title, another visible window of ours is
+    # the message box; the main window may already be visible under its first title.
+    box=""
+    for win in $(windows_of "$name"); do
+      [ "$(xdotool getwindowname "$win" 2>/dev/null)" = "Zibble TV Remote" ] || { box=$win; break; }
+    done
+    if [ -n "$box" ] && [ "$dismiss" = close ]; then
+      "$tools/x_close_window" "$box"
+    elif [ -n "$box" ] && focus_window "$box"; then
+      # Without --window xdotool presses and releases through XTest, at the focus; aimed at a
+      # window, it would send the release to the box that the press had closed, and the server
+      # would keep Return down.
       xdotool key Return
     fi
     sleep 0.2
   done
-  fail "the main window did not appear; program output:$(program_output)"
+  fail "the main window of the program ($name) did not appear"
 }
 
-# Waits for the program to end and checks that it ended with status 0.
-wait_exit() {
-  local status
-  wait_for 30 not program_is_running || fail "the program did not end after $1"
-  wait "$app_pid"
-  status=$?
-  app_pid=""
-  [ "$status" -eq 0 ] || fail "exit status $status after $1; output:$(program_output)"
+# open_main_window [NAME [close]]: finds the run's main window as find_main_window does and sets
+# `main` and `bar`.
+open_main_window() {
+  main=$(find_main_window "$@") || exit 1
+  bar=$(menu_bar_height "$main")
 }
 
-# The main window's menu bar height: the window is its content (50 high while collapsed, as the
-# program starts) plus the bar.
+# The usual start of a test under a window manager: an X server with openbox, the program started
+# on it and its main window found.
+start_under_window_manager() {
+  start_x_server
+  start_window_manager
+  start_program app
+  open_main_window app
+}
+
 window_height() {
   xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
 }
@@ -142,11 +205,16 @@ height_is() { [ "$(window_height "$1")" -eq "$2" ]; }
 # program starts) plus the bar.
 menu_bar_height() { echo $(($(window_height "$1") - 50)); }
 
-# Clicks at a point of the main window's content area, in the program's own layout coordinates
-# (below the menu bar, whose height is in `bar`).
+# click_content X Y [OPTIONS]: clicks at a point of the main window's content area, in the
+# program's own layout coordinates (below the menu bar, whose height is in `bar`); OPTIONS go to
+# xdotool's click, e.g. --repeat 2 for a double click.
 click_content() {
-  xdotool mousemove --window "$main" "$1" $(($2 + bar)) click 1
+  xdotool mousemove --window "$main" "$1" $(($2 + bar)) click "${@:3}" 1
 }
+
+# The table's row N (from 1) holds KeyN. Rows are 16 pixels high below an 18-pixel heading, from
+# the list's top at 48; the Key column follows the 150-pixel Button column.
+key_cell_y() { echo $((48 + 18 + 16 * ($1 - 1) + 8)); }
 
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 
@@ -155,7 +223,7 @@ is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable';
 # A menu shown by the program: a window of its own that the window manager leaves alone.
 menu_is_open() {
   local win
-  for win in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+  for win in $(windows_of app); do
     xwininfo -id "$win" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
   done
   return 1
@@ -168,5 +236,8 @@ expand_main_window() {
 }
 
 # The help window: the program's window titled "ZibTVRemote".
-help_windows() { xdotool search --all --onlyvisible --pid "$app_pid" --name '^ZibTVRemote$' 2>/dev/null; }
+help_windows() { windows_of app '^ZibTVRemote$'; }
 help_is_shown() { [ -n "$(help_windows)" ]; }
+
+# setting NAME: the value line after NAME in the settings file.
+setting() { awk -v name="$1" 'found { print; exit } $0 == name { found = 1 }' "$settings"; }
