@@ -72,10 +72,12 @@ start_session() {
 }
 
 # A virtual X server on a free display (in a session started here unless there is one already).
+# -noreset: by default the server resets when its last client leaves, as the program does at
+# every quit, and a program started during the reset finds no display.
 start_x_server() {
   [ -n "${work:-}" ] || start_session
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   end_at_exit "$xvfb_pid"
   exec 3>&-
