@@ -139,8 +139,12 @@ Session::Entry Session::Join(std::string& detail) {
       lock.reset();
       break;
     }
-    if (AskToReopen(state.serverPath)) return Entry::HandedOver;
+    if (AskToReopen(state.serverPath)) {
+      linux_display::ReleaseDisplay();
+      return Entry::HandedOver;
+    }
     if (waited.hasExpired(kHandOverMilliseconds)) {
+      linux_display::ReleaseDisplay();
       detail = "it holds " + base.toStdString() + ".lock";
       return Entry::Unanswered;
     }
@@ -153,6 +157,8 @@ Session::Entry Session::Join(std::string& detail) {
 }
 
 void qt::SessionFrameworkUp() {
+  // The framework holds its own connection now.
+  linux_display::ReleaseDisplay();
   auto& state = State();
   if (!state.joined) return;
   if (state.lock) Listen();  // without the lock the socket may be another copy's

@@ -15,10 +15,13 @@ const char* Variable(const char* name) {
   return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
+Display* held = nullptr;  // the probe's connection, until the framework has its own
+
 bool XServerAnswers(const char* name) {
   Display* display = XOpenDisplay(name);
   if (display == nullptr) return false;
-  XCloseDisplay(display);
+  ReleaseDisplay();
+  held = display;
   return true;
 }
 
@@ -34,6 +37,12 @@ bool IsSocket(const std::string& path) {
 }
 
 }  // namespace
+
+void ReleaseDisplay() {
+  if (held == nullptr) return;
+  XCloseDisplay(held);
+  held = nullptr;
+}
 
 bool FindDisplay(std::string& whyNot) {
   const char* x = Variable("DISPLAY");

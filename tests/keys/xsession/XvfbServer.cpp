@@ -22,7 +22,7 @@ std::string FindProgram(const std::string& name) {
   return {};
 }
 
-std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& error) {
+std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& error, Reset reset) {
   const std::string xvfb = FindProgram("Xvfb");
   if (xvfb.empty()) {
     error = "Xvfb is not installed (Debian package xvfb)";
@@ -41,8 +41,10 @@ std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& error) {
   if (pid == 0) {
     // The server writes the display number it took to fd 3 once it accepts clients.
     ::dup2(fds[1], 3);
-    const char* argv[] = {xvfb.c_str(), "-displayfd", "3", "-nolisten",  "tcp",
-                          "-noreset",   "-screen",    "0", "640x480x24", nullptr};
+    // The last argument ends the list early for a server that resets.
+    const char* noReset = reset == Reset::kNever ? "-noreset" : nullptr;
+    const char* argv[] = {xvfb.c_str(), "-displayfd", "3",          "-nolisten", "tcp",
+                          "-screen",    "0",          "640x480x24", noReset,     nullptr};
     ::execv(xvfb.c_str(), const_cast<char* const*>(argv));
     ::_exit(127);
   }

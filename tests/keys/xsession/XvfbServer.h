@@ -11,8 +11,12 @@ namespace zib_testing {
 // lives.
 class XvfbServer {
  public:
+  // Whether the server resets (drops its atoms, properties and resources) whenever its last
+  // client leaves, as an X server does by default. Tests want the server that stays as it is.
+  enum class Reset { kNever, kWhenLastClientLeaves };
+
   // Null, with the reason in `error`, when Xvfb is not installed or does not start.
-  static std::unique_ptr<XvfbServer> Start(std::string& error);
+  static std::unique_ptr<XvfbServer> Start(std::string& error, Reset reset = Reset::kNever);
   ~XvfbServer();
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
