@@ -5,15 +5,16 @@
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libx11-dev libxcb1-dev libxtst-dev libxkbcommon-dev
+  libx11-dev libxcb1-dev libxtst-dev libxkbcommon-dev libwayland-dev
 )
 
 # Further, to run the whole test suite: a virtual X server with a window manager (openbox), xdotool
 # and xprop to drive and inspect the real program in it, setxkbmap to switch its keyboard layout,
-# and qemu with busybox to boot a stock Debian kernel for the kernel-level input tests.
+# a headless Wayland compositor (weston) whose keymap the uinput keyboard follows, and qemu with
+# busybox to boot a stock Debian kernel for the kernel-level input tests.
 TEST_PACKAGES=(
   libgtest-dev
-  xvfb xdotool x11-xkb-utils x11-utils openbox
+  xvfb xdotool x11-xkb-utils x11-utils openbox weston
   qemu-system-x86 busybox-static cpio
 )
 

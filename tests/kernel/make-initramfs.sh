@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the guest's initramfs (newc cpio, gzip): static busybox, the input modules, /init and
-# the static check program.
-# Usage: make-initramfs.sh KERNEL_DIR GUEST_PROGRAM OUTPUT
+# the static check program; with a session program, that program too, with an X server (Xvfb,
+# xkbcomp, setxkbmap, the keymap data) and every shared library they load, from this machine.
+# Usage: make-initramfs.sh KERNEL_DIR GUEST_PROGRAM OUTPUT [SESSION_PROGRAM]
 set -euo pipefail
 
 kernel=$1
 guest=$2
 out=$3
+session=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Both must be static: the guest has no C library of its own.
@@ -24,6 +26,35 @@ cp "$busybox" "$root/bin/busybox"
 cp "$kernel"/modules/*.ko "$root/modules/"
 cp "$guest" "$root/bin/zibk-guest"
 cp "$here/guest-init.sh" "$root/init"
+
+# A program and the libraries it loads, at their own paths, the loader among them.
+copy_with_libraries() {
+  local file lib
+  for file in "$@"; do
+    mkdir -p "$root$(dirname "$file")"
+    cp -L "$file" "$root$file"
+    for lib in $(LC_ALL=C ldd "$file" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
+      [ -e "$root$lib" ] && continue
+      mkdir -p "$root$(dirname "$lib")"
+      cp -L "$lib" "$root$lib"
+    done
+  done
+}
+if [ -n "$session" ]; then
+  programs=(/usr/bin/Xvfb /usr/bin/xkbcomp /usr/bin/setxkbmap)
+  for p in "${programs[@]}"; do
+    [ -x "$p" ] || { echo "$p is not installed (Debian packages xvfb, x11-xkb-utils)" >&2; exit 77; }
+  done
+  copy_with_libraries "${programs[@]}"
+  copy_with_libraries "$session"
+  mv "$root$session" "$root/bin/zibk-session-keys"
+  # The keymap data, and the folder the X server compiles its keymaps into.
+  mkdir -p "$root/usr/share/X11" "$root/tmp" "$root/var/lib/xkb"
+  cp -r /usr/share/X11/xkb "$root/usr/share/X11/xkb"
+  chmod 1777 "$root/tmp"
+  # xkbcomp is started through /bin/sh.
+  ln -s busybox "$root/bin/sh"
+fi
 chmod 755 "$root/init" "$root/bin/zibk-guest"
 (cd "$root" && find . -print0 | LC_ALL=C sort -z | cpio --null -o -H newc --quiet) | gzip -1 >"$out.tmp"
 mv "$out.tmp" "$out"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Boots a stock Debian kernel under qemu with the receiver and keyboard checks as its init
 # program, and reports what the guest found.
-# Usage: run-kernel-checks.sh WORK_DIR GUEST_PROGRAM
+# Usage: run-kernel-checks.sh WORK_DIR GUEST_PROGRAM [SESSION_PROGRAM]
 # Exits 0 when every check passed, 1 when one failed or the guest did not finish, 77 when qemu,
 # busybox or the kernel package cannot be had (it says which).
 set -euo pipefail
 
 work=$1
 guest=$2
+session=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 boot_timeout=${ZIBK_QEMU_TIMEOUT:-300}
 
@@ -35,7 +36,7 @@ fi
 fetched=$(date +%s.%N)
 
 set +e
-"$here/make-initramfs.sh" "$kernel" "$guest" "$work/initramfs.gz" 2>"$work/initramfs.log"
+"$here/make-initramfs.sh" "$kernel" "$guest" "$work/initramfs.gz" "$session" 2>"$work/initramfs.log"
 rc=$?
 set -e
 if [ $rc -ne 0 ]; then

@@ -107,6 +107,28 @@ TEST(XkbKeymap, TypesOnlyWithoutAltGrAndNeverADeadKey) {
   }
 }
 
+// Two layouts: the active one decides the key and what it gives, dead keys included; an index
+// past the last layout wraps, as the session's does.
+TEST(XkbKeymap, TheActiveLayoutDecides) {
+  if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
+  auto usDe = Compile("us,de");
+  ASSERT_TRUE(usDe);
+  const struct {
+    std::uint32_t layout;
+    int z, minus;
+    bool equalKeyIsDead;  // the dead acute of de
+  } cases[] = {
+      {0, KEY_Z, KEY_MINUS, false}, {1, KEY_Y, KEY_SLASH, true}, {2, KEY_Z, KEY_MINUS, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("layout " + std::to_string(c.layout));
+    usDe->SetLayout(c.layout);
+    EXPECT_EQ(usDe->EvdevCodeFor('z', kMax), c.z);
+    EXPECT_EQ(usDe->EvdevCodeFor('-', kMax), c.minus);
+    EXPECT_EQ(StartsComposing(usDe->KeysymWith(KEY_EQUAL, {})), c.equalKeyIsDead);
+    EXPECT_EQ(usDe->KeysymWith(c.z, {.shift = true}), XKB_KEY_Z);
+  }
+}
+
 TEST(XkbKeymap, ModifierKeysSetWhatTheKeymapMakesOfThem) {
   if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
   auto us = Compile("us");
@@ -127,6 +149,8 @@ TEST(UinputKeyboard, SaysWhyWhenTheDeviceCannotBeOpened) {
   EXPECT_NE(error.find("/nonexistent/uinput"), std::string::npos) << error;
 
   error.clear();
-  EXPECT_FALSE(platform::linux_keys::NewUinputKeyOutput(options, "/nonexistent/keyboard", error));
+  platform::linux_keys::KeymapPlaces places;
+  places.keyboardConfigPath = "/nonexistent/keyboard";
+  EXPECT_FALSE(platform::linux_keys::NewUinputKeyOutput(options, places, error));
   EXPECT_NE(error.find("/nonexistent/uinput"), std::string::npos) << error;
 }

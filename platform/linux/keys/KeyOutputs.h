@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/KeyPress.h"
+#include "platform/linux/keys/EvdevKeymap.h"
 #include "platform/linux/keys/uinput/UinputKeyboard.h"
 
 // The three key outputs of this platform. Each KeyOutput gives key codes in its own domain (X key
@@ -23,12 +24,12 @@ namespace platform::linux_keys {
 std::unique_ptr<KeyOutput> NewXTestKeyOutput(const char* displayName, std::string& error);
 
 // A uinput virtual keyboard, created now and kept for the output's life, with key codes from the
-// layout configured in `keyboardConfigPath` (US without it). Null, with the reason, when the
-// keyboard cannot be created or the layout not compiled. A press never waits for the new device
-// to settle: one that comes before is written from another thread once it has.
+// session's keymap and active layout, found and followed as OpenSessionKeymap says, so a layout
+// switch counts from the next press. Null, with the reason, when the keyboard cannot be created
+// or no keymap compiled. A press never waits for the new device to settle, nor for the session
+// to answer: one that comes before is written from another thread once it has.
 std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
-                                              const std::string& keyboardConfigPath,
-                                              std::string& error);
+                                              const KeymapPlaces& keymapPlaces, std::string& error);
 
 // Presses nothing; every key code is kNoKeyCode.
 std::unique_ptr<KeyOutput> NewNullKeyOutput();

@@ -34,7 +34,9 @@ std::shared_ptr<KeyOutput> NewSystemKeyOutput() {
     if (auto x = tryX()) return x;
   }
   if (uinputWritable) {
-    if (auto u = linux_keys::NewUinputKeyOutput({}, "/etc/default/keyboard", uinputError)) return u;
+    if (auto u = linux_keys::NewUinputKeyOutput({}, linux_keys::KeymapPlacesOfThisSession(),
+                                                uinputError))
+      return u;
   } else {
     uinputError = std::string(kUinput) + " is not writable";
   }

@@ -1,23 +1,27 @@
 #include <utility>
 
+#include "platform/linux/keys/EvdevKeymap.h"
 #include "platform/linux/keys/KeyMatcher.h"
 #include "platform/linux/keys/KeyOutputs.h"
-#include "platform/linux/keys/XkbKeymap.h"
 
 namespace platform::linux_keys {
 namespace {
 
 class UinputKeyOutput final : public KeyOutput {
  public:
-  UinputKeyOutput(std::unique_ptr<UinputKeyboard> keyboard, std::unique_ptr<XkbKeymap> keymap)
+  UinputKeyOutput(std::unique_ptr<UinputKeyboard> keyboard, std::unique_ptr<EvdevKeymap> keymap)
       : keyboard_(std::move(keyboard)), keymap_(std::move(keymap)) {}
 
   int KeyCodeFor(int charCode) override {
+    keymap_->Update();
+    readForPress_ = true;
     const int code = keymap_->EvdevCodeFor(charCode, UinputKeyboard::kMaxKeyCode);
     return code > 0 ? code : kNoKeyCode;
   }
 
   void Press(const KeyStroke& stroke) override {
+    // A press right after its key code was looked up is judged by the keymap that gave the code.
+    if (!std::exchange(readForPress_, false)) keymap_->Update();
     const ModifierKeys modifiers{stroke.command, stroke.control, stroke.option, stroke.shift};
     // A dead key would stay pending in the focused application and change the user's next key.
     if (StartsComposing(keymap_->KeysymWith(stroke.keyCode, modifiers))) return;
@@ -27,7 +31,8 @@ class UinputKeyOutput final : public KeyOutput {
 
  private:
   std::unique_ptr<UinputKeyboard> keyboard_;
-  std::unique_ptr<XkbKeymap> keymap_;
+  std::unique_ptr<EvdevKeymap> keymap_;
+  bool readForPress_ = false;  // the keymap was brought up to date by KeyCodeFor, no press since
 };
 
 class NullKeyOutput final : public KeyOutput {
@@ -39,10 +44,10 @@ class NullKeyOutput final : public KeyOutput {
 }  // namespace
 
 std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
-                                              const std::string& keyboardConfigPath,
+                                              const KeymapPlaces& keymapPlaces,
                                               std::string& error) {
-  // The layout first: without it the device would only be made to be removed again.
-  auto keymap = XkbKeymap::Compile(ReadKeyboardConfig(keyboardConfigPath), error);
+  // The keymap first: without it the device would only be made to be removed again.
+  auto keymap = OpenSessionKeymap(keymapPlaces, error);
   if (!keymap) return nullptr;
   auto keyboard = UinputKeyboard::Create(options, error);
   if (!keyboard) return nullptr;

@@ -4,39 +4,45 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/keys/EvdevKeymap.h"
 #include "platform/linux/keys/KeyboardConfig.h"
-#include "platform/linux/keys/uinput/ModifierKeys.h"
 
 struct xkb_context;
 struct xkb_keymap;
+struct xkb_state;
 
 namespace platform::linux_keys {
 
-// A keymap compiled by libxkbcommon from a keyboard configuration, for finding the evdev key
-// that types a character where no X server tells us (uinput).
-class XkbKeymap {
+// A keymap compiled by libxkbcommon, from a keyboard configuration or from a keymap's text (as a
+// Wayland compositor sends it), with one of its layouts active.
+class XkbKeymap final : public EvdevKeymap {
  public:
   // Null, with the reason in `error`, when the configuration does not compile (an unknown
   // layout, no keymap data installed).
   static std::unique_ptr<XkbKeymap> Compile(const KeyboardConfig& config, std::string& error);
+  // The same for a keymap in the XKB text format; `source` says where it came from.
+  static std::unique_ptr<XkbKeymap> FromText(const std::string& text, const std::string& source,
+                                             std::string& error);
 
-  ~XkbKeymap();
+  ~XkbKeymap() override;
   XkbKeymap(const XkbKeymap&) = delete;
   XkbKeymap& operator=(const XkbKeymap&) = delete;
 
-  // The evdev key code (xkb key code - 8) of the key that types the character in the first layout
-  // of the configuration, with no modifier or with Shift or Lock alone, or -1. Only codes from 1
-  // to `maxCode` count.
-  int EvdevCodeFor(int charCode, int maxCode) const;
+  // Makes the layout (group) with this index the active one; the first one at the start. An
+  // index past the keymap's layouts wraps, or what each key's own rule says.
+  void SetLayout(std::uint32_t index);
 
-  // The keysym that the key with that evdev code gives in the first layout while those modifier
-  // keys (the left ones) are down; 0 for none.
-  std::uint32_t KeysymWith(int evdevCode, const ModifierKeys& modifiers) const;
+  int EvdevCodeFor(int charCode, int maxCode) override;
+  std::uint32_t KeysymWith(int evdevCode, const ModifierKeys& modifiers) const override;
+  const std::string& Source() const override { return source_; }
 
  private:
-  XkbKeymap(xkb_context* context, xkb_keymap* keymap) : context_(context), keymap_(keymap) {}
+  XkbKeymap(xkb_context* context, xkb_keymap* keymap, std::string source);
   xkb_context* context_;
   xkb_keymap* keymap_;
+  xkb_state* layoutState_;  // only the active layout is set in it
+  std::uint32_t layout_ = 0;
+  std::string source_;
 };
 
 }  // namespace platform::linux_keys
