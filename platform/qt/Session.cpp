@@ -78,9 +78,22 @@ std::string SocketPath(const std::string& lockPath) {
   char name[64];
   std::snprintf(name, sizeof name, "%s-%016llx.socket", build::kApplicationName,
                 static_cast<unsigned long long>(hash));
-  const linux_session::RuntimePlaces places{qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString(),
-                                            "/tmp", lockPath.substr(0, lockPath.rfind('/'))};
-  return linux_session::SocketPathFor(places, build::kApplicationName, name, ::getuid());
+  const std::string runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString();
+  const linux_session::RuntimePlaces places{runtimeFolder, "/tmp",
+                                            lockPath.substr(0, lockPath.rfind('/'))};
+  const auto place =
+      linux_session::SocketPlaceFor(places, build::kApplicationName, name, ::getuid());
+  // The framework wants a runtime folder too; where it has none of the user's own, it says so on
+  // standard error. It gets this one, and a Wayland socket named relative to the folder it had
+  // keeps its place.
+  const std::string folder = place.path.substr(0, place.path.rfind('/'));
+  if (place.privateFolder && folder != runtimeFolder) {
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty() && !wayland.startsWith('/') && !runtimeFolder.empty())
+      qputenv("WAYLAND_DISPLAY", QByteArray::fromStdString(runtimeFolder + "/") + wayland);
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
+  }
+  return place.path;
 }
 
 linux_session::SessionRecord OwnRecord(const std::string& socketPath) {
@@ -152,8 +165,9 @@ Session::Entry Session::Join(std::string& detail) {
 
   std::string failure;
   const std::string lockPath = LockPath(failure);
-  const std::string socketPath = lockPath.empty() ? std::string() : SocketPath(lockPath);
-  const auto own = OwnRecord(socketPath);
+  auto own = OwnRecord({});
+  own.socket = lockPath.empty() ? std::string() : SocketPath(lockPath);
+  const std::string& socketPath = own.socket;
   QElapsedTimer waited;
   waited.start();
   for (;;) {

@@ -120,7 +120,10 @@ TEST(SessionRecord, OnlyAWholeRecordCounts) {
 
 // The socket's folder: the runtime folder only where it is the user's own and closed to others.
 TEST(RuntimeFolder, TheSocketGoesOnlyWhereNoOneElseCanReachIt) {
-  using platform::linux_session::SocketPathFor;
+  using platform::linux_session::SocketPlaceFor;
+  const auto socketPath = [](const platform::linux_session::RuntimePlaces& places) {
+    return SocketPlaceFor(places, "app", "s.socket", ::getuid()).path;
+  };
   testsupport::TempFolder root;
   const std::string runtime = root / "runtime", temporary = root / "tmp",
                     settings = root / "config";
@@ -141,8 +144,7 @@ TEST(RuntimeFolder, TheSocketGoesOnlyWhereNoOneElseCanReachIt) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ::chmod(runtime.c_str(), c.runtimeMode);
-    EXPECT_EQ(SocketPathFor({c.runtimeFolder, temporary, settings}, "app", "s.socket", ::getuid()),
-              c.expected);
+    EXPECT_EQ(socketPath({c.runtimeFolder, temporary, settings}), c.expected);
   }
   struct stat made {};
   ASSERT_EQ(::lstat(ownTemporary.c_str(), &made), 0);
@@ -155,9 +157,8 @@ TEST(RuntimeFolder, TheSocketGoesOnlyWhereNoOneElseCanReachIt) {
   const std::string deep = runtime + "/" + std::string(100, 'd');
   std::filesystem::create_directory(deep);
   ::chmod(deep.c_str(), 0700);
-  EXPECT_EQ(SocketPathFor({deep, temporary, settings}, "app", "s.socket", ::getuid()),
-            settings + "/s.socket");
-  EXPECT_EQ(SocketPathFor({deep, temporary, root / "none"}, "app", "s.socket", ::getuid()), "");
+  EXPECT_EQ(socketPath({deep, temporary, settings}), settings + "/s.socket");
+  EXPECT_EQ(socketPath({deep, temporary, root / "none"}), "");
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ bool OwnFolder(const std::string& path, uid_t user, mode_t forbidden) {
 
 }  // namespace
 
-std::string SocketPathFor(const RuntimePlaces& places, std::string_view appName,
-                          std::string_view socketName, uid_t user) {
+SocketPlace SocketPlaceFor(const RuntimePlaces& places, std::string_view appName,
+                           std::string_view socketName, uid_t user) {
   const auto fits = [socketName](const std::string& folder) {
     return folder.size() + 1 + socketName.size() < sizeof(sockaddr_un::sun_path);
   };
@@ -25,15 +25,15 @@ std::string SocketPathFor(const RuntimePlaces& places, std::string_view appName,
     return folder + "/" + std::string(socketName);
   };
   if (OwnFolder(places.runtimeFolder, user, 077) && fits(places.runtimeFolder))
-    return in(places.runtimeFolder);
+    return {in(places.runtimeFolder), true};
   if (!places.temporary.empty()) {
     const std::string own =
         places.temporary + "/" + std::string(appName) + "-" + std::to_string(user);
     ::mkdir(own.c_str(), 0700);  // where it exists already, the test below decides
-    if (OwnFolder(own, user, 077) && fits(own)) return in(own);
+    if (OwnFolder(own, user, 077) && fits(own)) return {in(own), true};
   }
   if (OwnFolder(places.lastResort, user, 022) && fits(places.lastResort))
-    return in(places.lastResort);
+    return {in(places.lastResort), OwnFolder(places.lastResort, user, 077)};
   return {};
 }
 
