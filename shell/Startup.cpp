@@ -72,8 +72,20 @@ int RunProgram(int& argc, char** argv, const Phases& phases) {
   switch (phases.joinSession(detail)) {
     case platform::Session::Entry::Joined:
       break;
+    case platform::Session::Entry::JoinedWithoutLock:
+      std::fprintf(stderr,
+                   "ZibTVRemote runs without its one-copy lock (%s): a second copy would not be "
+                   "kept out.\n",
+                   detail.c_str());
+      break;
     case platform::Session::Entry::HandedOver:
       return 0;
+    case platform::Session::Entry::OtherDisplay:
+      std::fprintf(stderr,
+                   "ZibTVRemote is running already on another display (%s) with the same "
+                   "settings file; quit it there first.\n",
+                   detail.c_str());
+      return 1;
     case platform::Session::Entry::NoDisplay:
       std::fprintf(stderr,
                    "ZibTVRemote needs a graphical session and found no X11 or Wayland display "

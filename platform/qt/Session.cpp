@@ -1,19 +1,26 @@
-// One copy per session through a lock file and a local socket beside it, both in the user's
-// runtime folder and named after the session's display.
+// One copy per settings file: a lock beside the file, and a local socket in the user's runtime
+// folder through which a later start on the same display hands over.
 #include "platform/Session.h"
+
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
-#include <QStandardPaths>
 #include <QThread>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "platform/Application.h"
+#include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/Version.h"
 #include "platform/linux/display/DisplayProbe.h"
+#include "platform/linux/session/DisplayIdentity.h"
+#include "platform/linux/session/RuntimeFolder.h"
+#include "platform/linux/session/SessionLock.h"
+#include "platform/linux/session/SessionRecord.h"
 #include "platform/qt/DisplayLoss.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/QuitSignals.h"
@@ -32,7 +39,7 @@ constexpr int kRetryMilliseconds = 100;
 
 struct SessionState {
   bool joined = false;
-  std::unique_ptr<QLockFile> lock;
+  std::unique_ptr<linux_session::HeldLock> lock;
   QString serverPath;
   QLocalServer* server = nullptr;
 };
@@ -53,26 +60,56 @@ bool NeedsDisplayServer() {
   return true;
 }
 
-// A session is told apart by its display: a start on another display is another session.
-QString SessionFileBase() {
-  QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-  if (display.isEmpty()) {
-    display = qEnvironmentVariable("DISPLAY");
-    // ":0" and ":0.0" are one server.
-    const auto colon = display.lastIndexOf(QLatin1Char(':'));
-    const auto dot = display.indexOf(QLatin1Char('.'), colon < 0 ? 0 : colon);
-    if (colon >= 0 && dot > colon) display.truncate(dot);
+// The lock lives with what it guards: in the folder that holds the settings file.
+std::string LockPath(std::string& failure) {
+  const auto folder = SpecialFolder::Preferences();
+  if (!folder) {
+    failure = "no folder for the settings file";
+    return {};
   }
-  if (display.isEmpty()) display = qEnvironmentVariable("QT_QPA_PLATFORM");
-  QString name = QString::fromUtf8(build::kApplicationName) + QLatin1Char('-');
-  for (const QChar c : display) {
-    const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
-                       (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
-                       (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
-    name += plain ? c : QLatin1Char('_');
+  return folder->AbsolutePath() + "/" + build::kApplicationName + ".lock";
+}
+
+// One socket per settings folder: the name comes from the folder's path, so that a copy
+// killed outright leaves its socket to the next holder of the same lock and no one else.
+std::string SocketPath(const std::string& lockPath) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char c : lockPath) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  char name[64];
+  std::snprintf(name, sizeof name, "%s-%016llx.socket", build::kApplicationName,
+                static_cast<unsigned long long>(hash));
+  const std::string runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString();
+  const linux_session::RuntimePlaces places{runtimeFolder, "/tmp",
+                                            lockPath.substr(0, lockPath.rfind('/'))};
+  const auto place =
+      linux_session::SocketPlaceFor(places, build::kApplicationName, name, ::getuid());
+  // The framework wants a runtime folder too; where it has none of the user's own, it says so on
+  // standard error. It gets this one, and a Wayland socket named relative to the folder it had
+  // keeps its place.
+  const std::string folder = place.path.substr(0, place.path.rfind('/'));
+  if (place.privateFolder && folder != runtimeFolder) {
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty() && !wayland.startsWith('/') && !runtimeFolder.empty())
+      qputenv("WAYLAND_DISPLAY", QByteArray::fromStdString(runtimeFolder + "/") + wayland);
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
   }
-  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') +
-         name;
+  return place.path;
+}
+
+linux_session::SessionRecord OwnRecord(const std::string& socketPath) {
+  const auto environment = linux_session::DisplayEnvironment::OfThisProcess();
+  const std::string machine = linux_session::MachineName();
+  return {machine, static_cast<long>(::getpid()), socketPath,
+          linux_session::DisplayIdentities(environment, machine),
+          linux_session::DisplayAsSet(environment)};
+}
+
+// Where the holder's display is, in a message's words.
+std::string HolderDisplay(const linux_session::SessionRecord& holder,
+                          const linux_session::SessionRecord& own) {
+  std::string where = holder.displayAsSet;
+  if (holder.machine != own.machine) where += " on " + holder.machine;
+  return where;
 }
 
 // Asks the copy listening at `path` to bring its main window forward. True once it has said
@@ -126,31 +163,49 @@ Session::Entry Session::Join(std::string& detail) {
   auto& state = State();
   if (NeedsDisplayServer() && !linux_display::FindDisplay(detail)) return Entry::NoDisplay;
 
-  const QString base = SessionFileBase();
-  state.serverPath = base + QLatin1String(".socket");
-  auto lock = std::make_unique<QLockFile>(base + QLatin1String(".lock"));
-  // Only a live owner counts: the lock of a copy that was killed is taken over at once.
-  lock->setStaleLockTime(0);
+  std::string failure;
+  const std::string lockPath = LockPath(failure);
+  auto own = OwnRecord({});
+  own.socket = lockPath.empty() ? std::string() : SocketPath(lockPath);
+  const std::string& socketPath = own.socket;
   QElapsedTimer waited;
   waited.start();
-  while (!lock->tryLock(0)) {
-    if (lock->error() != QLockFile::LockFailedError) {
-      // No lock can be made there: better a run that cannot tell a second copy than none.
-      lock.reset();
+  for (;;) {
+    auto attempt = lockPath.empty() ? linux_session::LockAttempt{nullptr, false, {}, failure}
+                                    : linux_session::TryLock(lockPath);
+    if (attempt.held) {
+      attempt.held->Publish(linux_session::FormatRecord(own));
+      state.lock = std::move(attempt.held);
+      state.serverPath = QString::fromStdString(socketPath);
       break;
     }
-    if (AskToReopen(state.serverPath)) {
-      linux_display::ReleaseDisplay();
-      return Entry::HandedOver;
+    if (!attempt.taken) {
+      // Better a run that cannot tell a second copy than none.
+      detail = attempt.failure;
+      state.joined = true;
+      qt::InstallQuitSignals();
+      return Entry::JoinedWithoutLock;
+    }
+    // A holder that has not published yet is just starting: it is waited for as one that does
+    // not answer yet.
+    if (const auto holder = linux_session::ParseRecord(attempt.holderRecord)) {
+      if (!linux_session::ShareADisplay(holder->displays, own.displays)) {
+        linux_display::ReleaseDisplay();
+        detail = HolderDisplay(*holder, own);
+        return Entry::OtherDisplay;
+      }
+      if (!holder->socket.empty() && AskToReopen(QString::fromStdString(holder->socket))) {
+        linux_display::ReleaseDisplay();
+        return Entry::HandedOver;
+      }
     }
     if (waited.hasExpired(kHandOverMilliseconds)) {
       linux_display::ReleaseDisplay();
-      detail = "it holds " + base.toStdString() + ".lock";
+      detail = "it holds " + lockPath;
       return Entry::Unanswered;
     }
     QThread::msleep(kRetryMilliseconds);
   }
-  state.lock = std::move(lock);
   state.joined = true;
   qt::InstallQuitSignals();
   return Entry::Joined;
@@ -161,7 +216,8 @@ void qt::SessionFrameworkUp() {
   linux_display::ReleaseDisplay();
   auto& state = State();
   if (!state.joined) return;
-  if (state.lock) Listen();  // without the lock the socket may be another copy's
+  // Without the lock the socket may be another copy's.
+  if (state.lock && !state.serverPath.isEmpty()) Listen();
   WatchQuitSignals();
   QuietQtAfterDisplayLoss();
   // The registries the guard works on must outlive it: exit handlers run in reverse order of

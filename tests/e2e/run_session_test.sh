@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
 # The real program at the edges of a desktop session, on a virtual X server with a window
 # manager (openbox). Usage: run_session_test.sh <case> <program> <folder of the X helpers>, with <case> one of:
-#   second_start  a second start hands over to the running copy and exits 0; the first shows its
-#                 main window again and saves its own edits at quit; a copy that was killed does
-#                 not keep the next start out
 #   signals       SIGTERM, SIGHUP and SIGINT quit as File > Quit does: status 0, the edits saved
 #   display_lost  the X server killed under the program: a status that is not a signal, one line
 #                 of ours on standard error, the edits saved
@@ -37,9 +34,6 @@ wait_for_message_box() {
 
 # A settings file as a user's earlier run left it: Key1 is Z.
 seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
-
-main_windows() { xdotool search --onlyvisible --name "$main_title" 2>/dev/null; }
-only_main_window_is() { [ "$(main_windows)" = "$1" ]; }
 
 # Opens the table of the main window (`main`) with the disclosure triangle.
 expand() {
@@ -75,62 +69,6 @@ expect_setting() {
   local value
   value=$(setting "$1")
   [ "$value" = "$2" ] || fail "$3: $1 is \"$value\" in the settings file, not \"$2\""
-}
-
-case_second_start() {
-  start_display
-  start_program first
-  local status before
-  wait_for_message_box first
-  ok "the message box is titled ZibTVRemote"
-  open_main_window first
-  expand
-  type_key 1 Q Return
-  xdotool windowminimize --sync "$main"
-  [ -z "$(main_windows)" ] || fail "the main window did not minimise"
-  before=$(md5sum <"$settings")
-
-  start_program second
-  wait_end second
-  [ "$status" -eq 0 ] || fail "the second start ended with status $status"
-  ok "the second start handed over and exited 0"
-  program_is_running first || fail "the first copy ended"
-  wait_for 30 only_main_window_is "$main" ||
-    fail "not just the first copy's main window is shown: $(main_windows | tr '\n' ' ')"
-  [ "$(xdotool search --name "$main_title" | wc -l)" -eq 1 ] || fail "more than one main window"
-  ok "one main window, the first copy's, shown again"
-  [ "$(md5sum <"$settings")" = "$before" ] || fail "the second start changed the settings file"
-  [ ! -s "$work/second.err" ] || fail "the second start wrote to standard error"
-
-  # A copy that holds the session but cannot answer (stopped here) is waited for, then reported.
-  kill -STOP "${pid[first]}"
-  start_program third
-  wait_end third
-  kill -CONT "${pid[first]}"
-  if [ "$status" -ne 1 ] ||
-    ! grep -q '^ZibTVRemote is running already but does not answer' "$work/third.err"; then
-    fail "a start beside a stopped copy: status $status"
-  fi
-  ok "a start beside a copy that does not answer gave up with status 1 and our line"
-  : >"$work/third.err"
-
-  quit_by_ctrl_q first
-  [ "$status" -eq 0 ] || fail "the first copy ended with status $status"
-  expect_setting Key1 Q "after the first copy quit"
-  ok "the first copy ran on and saved its own edit at quit"
-
-  # A copy killed outright leaves its lock behind; the next start takes it over.
-  start_program killed
-  find_main_window killed >/dev/null || exit 1
-  kill -KILL "${pid[killed]}"
-  wait_end killed
-  ls "$XDG_RUNTIME_DIR"/*.lock >/dev/null 2>&1 || fail "the killed copy left no lock to test with"
-  start_program next
-  open_main_window next
-  quit_by_ctrl_q next
-  [ "$status" -eq 0 ] || fail "the start after a killed copy ended with status $status"
-  ok "the lock of a killed copy did not keep the next start out"
-  check_no_key_down "at the end"
 }
 
 case_signals() {
@@ -223,7 +161,7 @@ case_no_display() {
 }
 
 case "$case_name" in
-  second_start | signals | display_lost | no_display) "case_$case_name" ;;
+  signals | display_lost | no_display) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"

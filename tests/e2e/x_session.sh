@@ -64,20 +64,23 @@ start_session() {
   work=$(mktemp -d)
   trap stop_session EXIT
   unset DISPLAY QT_QPA_PLATFORM WAYLAND_DISPLAY
-  # A runtime folder of its own too: the program keeps its one-copy lock there.
+  # A runtime folder of its own too: the program keeps its hand-over socket there.
   export XDG_CONFIG_HOME="$work/config" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
   mkdir -p "$HOME"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
   settings="$XDG_CONFIG_HOME/ZibRemote.ini"
 }
 
-# A virtual X server on a free display (in a session started here unless there is one already).
+# start_x_server [tcp]: a virtual X server on a free display (in a session started here unless
+# there is one already), reached through its local socket only, or also over TCP with `tcp`.
 # -noreset: by default the server resets when its last client leaves, as the program does at
 # every quit, and a program started during the reset finds no display.
 start_x_server() {
+  local listen=-nolisten
+  [ "${1:-}" != tcp ] || listen=-listen
   [ -n "${work:-}" ] || start_session
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 "$listen" tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   end_at_exit "$xvfb_pid"
   exec 3>&-

@@ -286,6 +286,9 @@ TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
       {Entry::NoDisplay, 1,
        "ZibTVRemote needs a graphical session and found no X11 or Wayland display (why).\n"},
       {Entry::Unanswered, 1, "ZibTVRemote is running already but does not answer (why).\n"},
+      {Entry::OtherDisplay, 1,
+       "ZibTVRemote is running already on another display (why) with the same settings file; "
+       "quit it there first.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status);
@@ -303,6 +306,25 @@ TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
     EXPECT_EQ(trace_, std::vector<std::string>{"session"});
     EXPECT_FALSE(std::filesystem::exists(config_.Path() / "ZibRemote.ini"));
   }
+}
+
+// Where no lock can be made, the run says so in one line and goes on as any other.
+TEST_F(StartupTest, RunWithoutTheLockSaysSoAndGoesOn) {
+  auto phases = Traced();
+  phases.joinSession = [this](std::string& detail) {
+    trace_.push_back("session");
+    detail = "why";
+    return platform::Session::Entry::JoinedWithoutLock;
+  };
+  phases.run = [this] { trace_.push_back("run"); };
+  ::testing::internal::CaptureStderr();
+  RunWith(phases);
+  // The framework may add its own remarks on the test machine's environment after it.
+  const std::string line =
+      "ZibTVRemote runs without its one-copy lock (why): a second copy would not be kept out.\n";
+  EXPECT_EQ(::testing::internal::GetCapturedStderr().substr(0, line.size()), line);
+  EXPECT_EQ(trace_, (std::vector<std::string>{"session", "module state", "file types", "app",
+                                              "menu handlers", "default view", "run", "release"}));
 }
 
 TEST_F(StartupTest, AppInstanceIsTheRegisteredApplicationObject) {
