@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
+# The stand-ins and the sourcing shell expand their own variables, not this script's.
+# shellcheck disable=SC2016
 # What ensure_packages does about a missing package as root, through sudo, and as a user who
 # has neither: it announces an install only when it will really try one, and otherwise prints
 # the one line that would install the package.
 # Usage: run_package_install_test.sh PACKAGES_SH
 set -euo pipefail
-# The stand-ins and the sourcing shell expand their own variables, not this script's.
-# shellcheck disable=SC2016
 
 packages_sh=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$(mktemp -d)
@@ -56,7 +56,7 @@ check() {
   else
     failures=$((failures + 1))
     echo "FAIL: $name: ${why[*]}"
-    echo "$out" | sed 's/^/    /'
+    sed 's/^/    /' <<<"$out"
   fi
 }
 
