@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The stand-ins and the sourcing shell expand their own variables, not this script's.
-# shellcheck disable=SC2016
+# Indenting a text of many lines reads more plainly with sed.
+# shellcheck disable=SC2016,SC2001
 # What ensure_packages does about a missing package as root, through sudo, and as a user who
 # has neither: it announces an install only when it will really try one, and otherwise prints
 # the one line that would install the package.
