@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The stand-ins and the sourcing shell expand their own variables, not this script's.
-# Indenting a text of many lines reads more plainly with sed.
-# shellcheck disable=SC2016,SC2001
 # What ensure_packages does about a missing package as root, through sudo, and as a user who
 # has neither: it announces an install only when it will really try one, and otherwise prints
 # the one line that would install the package.
 # Usage: run_package_install_test.sh PACKAGES_SH
+# The stand-ins and the sourcing shell expand their own variables, not this script's.
+# Indenting a text of many lines reads more plainly with sed.
+# shellcheck disable=SC2016,SC2001
 set -euo pipefail
 
 packages_sh=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
