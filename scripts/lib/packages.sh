@@ -19,7 +19,7 @@ TEST_PACKAGES=(
 )
 
 # Installs whatever of the given packages is missing: directly as root, through sudo otherwise.
-# When neither can install, prints the exact command and stops.
+# When neither can install, says so, prints the exact command to run as root, and stops.
 ensure_packages() {
   local missing=() p
   for p in "$@"; do
@@ -28,16 +28,30 @@ ensure_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
 
   local install=(apt-get install -y --no-install-recommends "${missing[@]}")
-  echo "Installing missing packages: ${missing[*]}"
-  if [ "$(id -u)" -eq 0 ]; then
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive "${install[@]}" && return 0
-  elif command -v sudo >/dev/null 2>&1; then
-    local sudo=(sudo)
-    [ -t 0 ] || sudo=(sudo -n)
-    "${sudo[@]}" apt-get update -qq && "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}" && return 0
+  local as_root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    # Without a terminal, sudo can only go on where it needs no password.
+    if command -v sudo >/dev/null 2>&1 && { [ -t 0 ] || sudo -n true 2>/dev/null; }; then
+      as_root=(sudo)
+    else
+      as_root=(none)
+    fi
   fi
-  echo "Could not install the packages this project needs. Run this, then try again:" >&2
-  echo "  sudo apt-get update && sudo ${install[*]}" >&2
+  if [ "${as_root[*]}" != none ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    "${as_root[@]}" apt-get update -qq &&
+      "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}" && return 0
+  fi
+  echo "Could not install the packages this project needs: ${missing[*]}" >&2
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Mend what apt-get said above, then try again." >&2
+  elif command -v sudo >/dev/null 2>&1; then
+    echo "Run this, then try again:" >&2
+    echo "  sudo apt-get update && sudo ${install[*]}" >&2
+  else
+    echo "Run this as root, then try again:" >&2
+    echo "  apt-get update && ${install[*]}" >&2
+  fi
   exit 1
 }
 

@@ -46,6 +46,9 @@ Millis CpuTime();
 
 std::string Hex(unsigned value);
 
+// The line the application says on standard error about a receiver node it may not read.
+std::string UnreadableNodeLine(const std::string& node);
+
 // The checks, one function each, returning what they showed.
 std::string CheckDriverFrames();
 std::string CheckReceiverFound();
@@ -53,6 +56,8 @@ std::string CheckClicksAndHolds();
 std::string CheckGrab();
 std::string CheckHotplug();
 std::string CheckNodeAllowedLater();
+std::string CheckUnreadableNodeSaid();
+std::string CheckGrabRefusedSaid();
 std::string CheckUinputKeyboard();
 
 }  // namespace zibk

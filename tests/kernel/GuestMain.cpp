@@ -20,6 +20,8 @@ constexpr Check kChecks[] = {
     {"grab", zibk::CheckGrab},
     {"hotplug", zibk::CheckHotplug},
     {"node-allowed-later", zibk::CheckNodeAllowedLater},
+    {"unreadable-node-said", zibk::CheckUnreadableNodeSaid},
+    {"grab-refused-said", zibk::CheckGrabRefusedSaid},
     {"uinput-keyboard", zibk::CheckUinputKeyboard},
 };
 

@@ -23,8 +23,23 @@ cached_kernel() {
   [ -n "$dir" ] && echo "$dir"
 }
 
-package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-  awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }') || true
+# The stock kernel package that linux-image-amd64 names, from the lists apt is given.
+kernel_package() {
+  apt-cache "${apt_options[@]}" depends linux-image-amd64 2>/dev/null |
+    awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }' || true
+}
+
+apt_options=()
+package=$(kernel_package)
+if [ -z "$package" ] && [ "$(id -u)" -ne 0 ]; then
+  # The machine's package lists were never fetched, and only root may fetch them; apt fetches
+  # lists of its own into a folder of ours for anyone.
+  lists=$cache/apt
+  mkdir -p "$lists/lists/partial" "$lists/cache/archives/partial"
+  apt_options=(-o "Dir::State::Lists=$lists/lists" -o "Dir::Cache=$lists/cache")
+  apt-get -qq "${apt_options[@]}" update >"$cache/apt-update.log" 2>&1 || tail -n 5 "$cache/apt-update.log" >&2
+  package=$(kernel_package)
+fi
 if [ -z "$package" ]; then
   if dir=$(cached_kernel); then
     echo "$dir"
@@ -49,7 +64,7 @@ fi
 
 work=$(mktemp -d "$cache/fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-if ! (cd "$work" && apt-get download "$package") >"$work/apt.log" 2>&1; then
+if ! (cd "$work" && apt-get "${apt_options[@]}" download "$package") >"$work/apt.log" 2>&1; then
   tail -n 5 "$work/apt.log" >&2
   if dir=$(cached_kernel); then
     echo "$dir"

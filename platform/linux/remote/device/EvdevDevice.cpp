@@ -3,12 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <ctime>
+#include <optional>
 #include <utility>
 
 namespace platform::evdev_remote {
@@ -56,6 +60,27 @@ bool HasReceiverIds(int fd) {
   return ioctl(fd, EVIOCGID, &id) == 0 && IsReceiverId(id.vendor, id.product);
 }
 
+// One of the hexadecimal ids sysfs keeps for the input device behind a character device.
+std::optional<std::uint16_t> SysfsId(dev_t device, const char* name) {
+  const std::string file = "/sys/dev/char/" + std::to_string(major(device)) + ":" +
+                           std::to_string(minor(device)) + "/device/id/" + name;
+  std::FILE* in = std::fopen(file.c_str(), "re");
+  if (in == nullptr) return std::nullopt;
+  unsigned value = 0;
+  const bool read = std::fscanf(in, "%x", &value) == 1 && value <= 0xffff;
+  std::fclose(in);
+  return read ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(value)) : std::nullopt;
+}
+
+// A node that does not open cannot be asked for its ids, but anyone may read them in sysfs.
+bool SysfsSaysReceiver(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const auto vendor = SysfsId(info.st_rdev, "vendor");
+  const auto product = SysfsId(info.st_rdev, "product");
+  return vendor && product && IsReceiverId(*vendor, *product);
+}
+
 }  // namespace
 
 bool IsReceiverId(std::uint16_t vendor, std::uint16_t product) noexcept {
@@ -69,7 +94,9 @@ ReceiverScan ScanForReceivers(const std::string& dir) {
   for (const std::string& path : EventNodes(dir)) {
     const int fd = OpenNode(path);
     if (fd < 0) {
-      if (errno == EACCES || errno == EPERM) scan.someRefused = true;
+      const int error = errno;
+      if (error == EACCES || error == EPERM) scan.someRefused = true;
+      if (SysfsSaysReceiver(path)) scan.unopenedReceivers.push_back({path, error});
       continue;
     }
     if (HasReceiverIds(fd)) scan.receivers.push_back(path);
@@ -100,9 +127,11 @@ std::unique_ptr<EvdevRemoteDevice> EvdevRemoteDevice::Open(const std::string& pa
 
 EvdevRemoteDevice::~EvdevRemoteDevice() { close(fd_); }
 
-bool EvdevRemoteDevice::Grab(bool on) noexcept {
+bool EvdevRemoteDevice::Grab(bool on, int* error) noexcept {
   // EVIOCGRAB takes its argument by value, not through a pointer.
-  return ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0;
+  const bool done = ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0;
+  if (error != nullptr) *error = done ? 0 : errno;
+  return done;
 }
 
 EvdevRemoteDevice::ReadStatus EvdevRemoteDevice::ReadEvents(std::vector<input_event>& out) {

@@ -15,10 +15,18 @@ inline constexpr std::uint16_t kReceiverProducts[] = {0x8240, 0x8241, 0x8242, 0x
 
 bool IsReceiverId(std::uint16_t vendor, std::uint16_t product) noexcept;
 
+// An event node that did not open, with the errno of the open.
+struct UnopenedNode {
+  std::string path;
+  int error = 0;
+};
+
 // What a look through an input folder found.
 struct ReceiverScan {
   std::vector<std::string> receivers;  // event nodes with a receiver's ids that opened for reading
   bool someRefused = false;            // an event node refused opening (EACCES/EPERM)
+  // Nodes that did not open although the system's device list gives them a receiver's ids.
+  std::vector<UnopenedNode> unopenedReceivers;
 };
 
 // Looks at every event<N> node in `dir` (in the order of N) and asks each for its ids.
@@ -43,8 +51,9 @@ class EvdevRemoteDevice {
   // kernel could not switch clocks and the reader must stamp events itself.
   bool monotonicTimes() const noexcept { return monotonic_; }
 
-  // EVIOCGRAB: while grabbed, no other reader of the node gets its events.
-  bool Grab(bool on) noexcept;
+  // EVIOCGRAB: while grabbed, no other reader of the node gets its events. `error` (when
+  // given) gets the errno of a refusal (EBUSY: another reader holds the grab), or 0.
+  bool Grab(bool on, int* error = nullptr) noexcept;
 
   enum class ReadStatus { kDrained, kGone };
   // Appends every event that is waiting, until the node has none (kDrained) or the device has

@@ -1,5 +1,7 @@
 #include "platform/linux/remote/device/RemoteSession.h"
 
+#include "platform/linux/remote/device/ReceiverNotices.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -24,7 +26,10 @@ RemoteSession::~RemoteSession() {
 
 bool RemoteSession::Available() {
   if (device_) return true;
-  return !FindReceiverNodes(inputDir_).empty();
+  const ReceiverScan scan = ScanForReceivers(inputDir_);
+  if (!scan.receivers.empty()) return true;
+  TellUnopened(scan);
+  return false;
 }
 
 void RemoteSession::Start(Sink sink) {
@@ -111,6 +116,9 @@ void RemoteSession::TryOpen(bool retryIfRefused) {
   } else if (retryIfRefused && scan.someRefused && retriesLeft_ > 0) {
     --retriesLeft_;
     retryAt_ = loop_.Now() + kRetryInterval;
+  } else {
+    // Only once the retries are over: udev may still be setting a new node's permissions.
+    TellUnopened(scan);
   }
 }
 
@@ -159,7 +167,10 @@ void RemoteSession::UpdateGrab() {
     // A button that is down now would come up for us alone, and other readers of the node
     // would keep it down for ever: wait until everything is up.
     if (decoder_.ButtonDown() || device_->AnyKeyDown()) return;
-    grabbed_ = device_->Grab(true);
+    int error = 0;
+    grabbed_ = device_->Grab(true, &error);
+    // Tried again after the next events; until then the node is read alongside the other reader.
+    if (!grabbed_) Tell(GrabRefusedNotice(device_->path(), error));
   } else if (!wanted && grabbed_) {
     device_->Grab(false);
     grabbed_ = false;
@@ -194,6 +205,15 @@ void RemoteSession::Deliver() {
     if (sink) sink(event.button, event.down);
     if (!*alive) return;
   }
+}
+
+void RemoteSession::TellUnopened(const ReceiverScan& scan) {
+  for (const UnopenedNode& node : scan.unopenedReceivers)
+    Tell(UnreadableNodeNotice(node.path, node.error));
+}
+
+void RemoteSession::Tell(const std::string& notice) {
+  if (told_.insert(notice).second) WriteNotice(notice);
 }
 
 }  // namespace platform::evdev_remote

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,8 @@ class RemoteSession {
   RemoteSession(const RemoteSession&) = delete;
   RemoteSession& operator=(const RemoteSession&) = delete;
 
-  // True when a receiver node exists and opens for reading.
+  // True when a receiver node exists and opens for reading. When one exists and does not open,
+  // says on standard error which and why.
   bool Available();
   void Start(Sink sink);
   void Stop();
@@ -68,6 +70,8 @@ class RemoteSession {
   void UpdateTimer();
   void Collect(std::vector<RemoteEvent> events);
   void Deliver();
+  void TellUnopened(const ReceiverScan& scan);
+  void Tell(const std::string& notice);
 
   SessionLoop& loop_;
   std::string inputDir_;
@@ -83,6 +87,7 @@ class RemoteSession {
   std::optional<TimePoint> retryAt_;
   std::vector<RemoteEvent> pending_;  // reports not yet handed to the sink
   bool delivering_ = false;
+  std::set<std::string> told_;  // each fault is said once, however often it is met again
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
