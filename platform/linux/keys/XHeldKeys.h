@@ -3,7 +3,6 @@
 #include <bitset>
 #include <cstdint>
 #include <map>
-#include <utility>
 #include <vector>
 
 #include "platform/linux/keys/XcbReplies.h"
@@ -13,43 +12,44 @@
 namespace platform::linux_keys {
 
 // The keys held down on each keyboard of the X server: the real keyboards and the XTest device
-// that an on-screen keyboard or another tool drives. Each keyboard's keys are asked for once and
-// then kept from the raw key events of the XInput 2 extension, which the server sends whatever
-// window has the focus and whoever grabbed the keyboard.
+// that an on-screen keyboard or another tool drives. Asked for at the start and again whenever
+// the caller learns that the held modifiers changed; each answer is taken when it has come, and
+// until then the last one serves. (Following every key through XInput's raw events instead
+// would make the server tell us of each key anyone types, the row's own among them, and slow
+// every key down.)
 class XHeldKeys {
  public:
   // Needs the XInput extension's data already in the connection (it asks for nothing without
-  // it). Waits until `deadline` at most for the keyboards' keys.
+  // it). Waits until `deadline` at most for the first answer.
   XHeldKeys(xcb_connection_t* connection, Deadline deadline);
   XHeldKeys(const XHeldKeys&) = delete;
   XHeldKeys& operator=(const XHeldKeys&) = delete;
 
-  // Takes a raw key event: true when the event was one (and so is this object's).
-  bool Take(const xcb_generic_event_t& event);
+  // Asks again (once more after the answer on its way, if one is).
+  void Refresh();
   // Takes the answers that have come.
   void Update();
+  // Update, waiting until `deadline` at most for the answer on its way.
+  void WaitUntil(Deadline deadline);
 
-  // Calls `f(device, keyCode)` for every key held.
+  // Calls `f(device, keyCode)` for every key held, by the last whole answer.
   template <typename F>
   void ForEach(const F& f) const {
-    for (const auto& [device, keyboard] : keyboards_)
+    for (const auto& [device, down] : keyboards_)
       for (int key = 0; key < 256; ++key)
-        if (keyboard.down.test(static_cast<size_t>(key))) f(device, key);
+        if (down.test(static_cast<size_t>(key))) f(device, key);
   }
 
  private:
-  struct Keyboard {
-    std::bitset<256> down;
-    PendingReply state;  // its keys, asked for once
-    std::uint32_t askedAt = 0;
-    std::vector<std::pair<int, bool>> sinceAsked;  // key events that came before the answer
-  };
+  void AskForDevices();
   void TakeDevices();
 
   xcb_connection_t* connection_;
-  int xiOpcode_ = -1;
+  bool present_ = false;
+  bool askAgain_ = false;
   PendingReply devices_;
-  std::map<int, Keyboard> keyboards_;
+  std::map<int, PendingReply> states_;  // each keyboard's keys, on their way
+  std::map<int, std::bitset<256>> keyboards_;
 };
 
 }  // namespace platform::linux_keys

@@ -80,9 +80,9 @@ void XServerKeymap::Start() {
   constexpr std::uint16_t kNotices = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
                                      XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
                                      XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
-  constexpr std::uint16_t kState = XCB_XKB_STATE_PART_GROUP_STATE |
-                                   XCB_XKB_STATE_PART_MODIFIER_LATCH |
-                                   XCB_XKB_STATE_PART_MODIFIER_LOCK;
+  constexpr std::uint16_t kState =
+      XCB_XKB_STATE_PART_GROUP_STATE | XCB_XKB_STATE_PART_MODIFIER_BASE |
+      XCB_XKB_STATE_PART_MODIFIER_LATCH | XCB_XKB_STATE_PART_MODIFIER_LOCK;
   xcb_xkb_select_events_details_t details{};
   details.affectState = details.stateDetails = kState;
   xcb_xkb_select_events_aux(connection_, kCoreKeyboard, kNotices, 0,
@@ -117,7 +117,7 @@ void XServerKeymap::TakeReplies() {
     // A notice that came after the question is newer than the answer.
     if (state != nullptr && !newerStateNotice_) {
       SetGroup(state->group);
-      latches_ = {state->latchedMods, state->lockedMods};
+      modifiers_ = {state->baseMods, state->latchedMods, state->lockedMods};
     }
     state_ = {};
   }
@@ -147,7 +147,7 @@ void XServerKeymap::Take(const xcb_generic_event_t& event) {
       case XCB_XKB_STATE_NOTIFY: {
         const auto& state = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
         SetGroup(state.group);
-        latches_ = {state.latchedMods, state.lockedMods};
+        modifiers_ = {state.baseMods, state.latchedMods, state.lockedMods};
         if (state_.Asked()) newerStateNotice_ = true;
         break;
       }

@@ -15,7 +15,7 @@ struct _XDisplay;
 
 namespace platform::linux_keys {
 
-// The X server's keymap, the keyboard's layout group and its latched and locked modifiers, as
+// The X server's keymap, the keyboard's layout group and its modifier state, as
 // one client connection last heard of them. They are fetched once and then kept from the
 // server's own notices (XKB map, new-keyboard and state events, core MappingNotify), so a key
 // press costs no round trip for them.
@@ -78,11 +78,12 @@ class XServerKeymap {
   unsigned ModifiersOf(int keyCode) const { return table_.ModifiersOf(keyCode); }
   unsigned LevelModifiersOf(int keyCode) const;
 
-  // The keyboard's latched and locked real modifiers (Caps Lock among the locked).
-  struct LatchesAndLocks {
-    unsigned latched = 0, locked = 0;
+  // The keyboard's real modifiers: those of the keys held down, the latched and the locked
+  // (Caps Lock among them).
+  struct Modifiers {
+    unsigned held = 0, latched = 0, locked = 0;
   };
-  const LatchesAndLocks& Latches() const noexcept { return latches_; }
+  const Modifiers& State() const noexcept { return modifiers_; }
 
  private:
   void Start();
@@ -101,7 +102,7 @@ class XServerKeymap {
   bool waitedForMap_ = true;       // the current fetch had its one short wait
   XkbKeyTable table_;
   int group_ = 0;
-  LatchesAndLocks latches_;
+  Modifiers modifiers_;
   std::array<int, 4> modifierKeys_{};
   std::unordered_map<int, int> keyOfChar_;
 };

@@ -23,6 +23,8 @@ namespace platform::linux_keys {
 namespace {
 
 constexpr auto kStartWait = std::chrono::seconds(1);
+// Far more than a local server takes to answer, far less than a user notices.
+constexpr auto kChangeWait = std::chrono::milliseconds(20);
 
 // The keysyms of the keys that only shift while held. Lock keys are not among them: pressing one
 // again would toggle its lock.
@@ -103,14 +105,20 @@ class XTestKeyOutput final : public KeyOutput {
 
  private:
   void Update() {
-    keymap_.Update(
-        [this](const xcb_generic_event_t& event) { return IsOwnEcho(event) || held_.Take(event); });
+    keymap_.Update([this](const xcb_generic_event_t& event) { return IsOwnEcho(event); });
+    // The user pressed or let go of a modifier key: which keyboard holds what is asked again.
+    if (keymap_.State().held != heldModifiers_) {
+      heldModifiers_ = keymap_.State().held;
+      held_.Refresh();
+      // The answer comes within a moment from a server that is not held by another client.
+      held_.WaitUntil(std::chrono::steady_clock::now() + kChangeWait);
+    }
     held_.Update();
   }
 
-  // The key and state events that our own presses cause. They are left out: a press restores
-  // whatever it changed, so the state after it is the state before, and one read in the middle
-  // of its events would have us take our own keys for the user's.
+  // The state notices that our own presses cause. They are left out: a press restores whatever
+  // it changed, so the state after it is the state before, and one read in the middle of its
+  // notices would have us take our own keys for the user's.
   bool IsOwnEcho(const xcb_generic_event_t& event);
   void Sent(unsigned sequence) noexcept {
     if (!batchStarted_) batchFirst_ = sequence;
@@ -139,6 +147,7 @@ class XTestKeyOutput final : public KeyOutput {
   XHeldKeys held_;
   int xkbEventType_ = -1;
   int xiEventBase_ = -1;
+  unsigned heldModifiers_ = 0;
   std::deque<std::pair<std::uint32_t, std::uint32_t>> ownBatches_;  // first and last request
   bool batchStarted_ = false;
   std::uint32_t batchFirst_ = 0, batchLast_ = 0;
@@ -147,8 +156,7 @@ class XTestKeyOutput final : public KeyOutput {
 
 bool XTestKeyOutput::IsOwnEcho(const xcb_generic_event_t& event) {
   const int type = event.response_type & 0x7f;
-  const bool stateNotice = type == xkbEventType_ && event.pad0 == XCB_XKB_STATE_NOTIFY;
-  if (!stateNotice && type != XCB_GE_GENERIC) return false;  // raw key events are generic ones
+  if (type != xkbEventType_ || event.pad0 != XCB_XKB_STATE_NOTIFY) return false;
   const std::uint32_t sequence = SequenceOf(&event);
   while (!ownBatches_.empty() && SequenceAfter(sequence, ownBatches_.front().second))
     ownBatches_.pop_front();
@@ -181,21 +189,23 @@ void XTestKeyOutput::Press(const KeyStroke& stroke) {
   std::array<HeldKey, 16> lifted{};
   size_t liftedCount = 0;
   unsigned heldModifiers = 0;
-  held_.ForEach([&](int device, int code) {
-    const unsigned m = keymap_.ModifiersOf(code);
-    const bool lift = code == key || (m != 0 && (m & rowModifiers) == 0 &&
-                                      ShiftsWhileHeld(keymap_.KeysymWithModifiers(code, 0)));
-    if (lift && liftedCount < lifted.size())
-      lifted[liftedCount++] = {device, code};
-    else
-      heldModifiers |= m;
-  });
+  const auto& state = keymap_.State();
+  // With no modifier held, whatever the last answer says of the keyboards is old news.
+  if (state.held != 0)
+    held_.ForEach([&](int device, int code) {
+      const unsigned m = keymap_.ModifiersOf(code);
+      const bool lift = code == key || (m != 0 && (m & rowModifiers) == 0 &&
+                                        ShiftsWhileHeld(keymap_.KeysymWithModifiers(code, 0)));
+      if (lift && liftedCount < lifted.size())
+        lifted[liftedCount++] = {device, code};
+      else
+        heldModifiers |= m;
+    });
   // A latch would go with the key; a lock counts where it changes the key's level or adds a
   // modifier of the kind the rows choose from.
-  const auto& latches = keymap_.Latches();
-  const unsigned latched = latches.latched;
+  const unsigned latched = state.latched;
   const unsigned locked =
-      latches.locked & (keymap_.LevelModifiersOf(key) | anyRowModifier) & ~rowModifiers;
+      state.locked & (keymap_.LevelModifiersOf(key) | anyRowModifier) & ~rowModifiers;
 
   batchStarted_ = false;
   if (latched != 0 || locked != 0) Sent(LatchAndLock(connection_.xcb, locked, 0, latched, 0));
