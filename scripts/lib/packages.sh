@@ -6,6 +6,7 @@ BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libx11-dev libxcb1-dev libxtst-dev libxkbcommon-dev libwayland-dev
+  libx11-xcb-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-xinput-dev
 )
 
 # Further, to run the whole test suite: a virtual X server with a window manager (openbox), xdotool

@@ -51,6 +51,23 @@ TEST(KeyMatcher, PlainKeyWinsOverShiftedThenLowestKeyCode) {
   EXPECT_EQ(capitalP.KeyCode(), 33);
 }
 
+TEST(KeyMatcher, MainBlockKeyWinsOverAKeypadOrExtraKeyThatTypesItPlain) {
+  KeyMatcher parenthesis = KeyMatcher::ForChar('(');
+  parenthesis.Offer(187, false, '(', false);  // a keypad parenthesis key of its own
+  parenthesis.Offer(18, true, '(');           // Shift+9
+  EXPECT_EQ(parenthesis.KeyCode(), 18);
+  KeyMatcher less = KeyMatcher::ForChar('<');
+  less.Offer(94, false, '<', false);  // the 102nd key, the only one on some layouts
+  EXPECT_EQ(less.KeyCode(), 94);
+  less.Offer(59, true, '<');  // Shift+comma
+  EXPECT_EQ(less.KeyCode(), 59);
+
+  for (const char* name : {"AE09", "AB08", "AC01", "AD12", "TLDE", "BKSL", "SPCE", "AB11"})
+    EXPECT_TRUE(KeyMatcher::IsMainBlockKeyName(name, 4)) << name;
+  for (const char* name : {"LSGT", "KPLP", "KPMU", "I187", "RTRN", "AE", "AF01", "A101", ""})
+    EXPECT_FALSE(KeyMatcher::IsMainBlockKeyName(name, 4)) << name;
+}
+
 TEST(KeyMatcher, OnlyLevelsReachedWithNoModifierOrShiftOrLockAloneAreOffered) {
   using platform::linux_keys::TypingState;
   // A key of four levels whose third needs AltGr: a German Q key ("q", "Q", "@").

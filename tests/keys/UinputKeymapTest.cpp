@@ -40,12 +40,28 @@ TEST(XkbKeymap, UsLayoutGivesTheEvdevCodeOfTheTypingKey) {
     int charCode;
     int code;
   } cases[] = {
-      {'a', KEY_A},         {'P', KEY_P},     {'p', KEY_P},
-      {'1', KEY_1},         {'!', KEY_1},     {' ', KEY_SPACE},
-      {9, KEY_TAB},         {13, KEY_ENTER},  {10, KEY_ENTER},
-      {8, KEY_BACKSPACE},   {27, KEY_ESC},    {127, KEY_DELETE},
-      {':', KEY_SEMICOLON}, {'/', KEY_SLASH}, {0x263a, -1},
-      {0xe9, -1},           {2, -1},
+      {'a', KEY_A},
+      {'P', KEY_P},
+      {'p', KEY_P},
+      {'1', KEY_1},
+      {'!', KEY_1},
+      {' ', KEY_SPACE},
+      {9, KEY_TAB},
+      {13, KEY_ENTER},
+      {10, KEY_ENTER},
+      {8, KEY_BACKSPACE},
+      {27, KEY_ESC},
+      {127, KEY_DELETE},
+      {':', KEY_SEMICOLON},
+      {'/', KEY_SLASH},
+      {0x263a, -1},
+      {0xe9, -1},
+      {2, -1},
+      // The main block before the keypad and the 102nd key, which type these too.
+      {'(', KEY_9},
+      {'<', KEY_COMMA},
+      {'*', KEY_8},
+      {'+', KEY_EQUAL},
   };
   for (const auto& c : cases) EXPECT_EQ(us->EvdevCodeFor(c.charCode, kMax), c.code) << c.charCode;
 }

@@ -4,11 +4,15 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <future>
+#include <set>
 #include <vector>
 
 #include "platform/KeyPress.h"
@@ -66,6 +70,72 @@ class XTestDelivery : public ::testing::Test {
   std::unique_ptr<XvfbServer> server_;
   std::unique_ptr<FocusedWindow> window_;
   std::unique_ptr<platform::KeyOutput> output_;
+};
+
+// The user, as another client: keys held through XTest (as an on-screen keyboard holds them) or
+// on the server's own keyboard device (as a real keyboard would), Caps Lock, and what the server
+// says of its keyboard.
+class User {
+ public:
+  explicit User(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+    int devices = 0;
+    XDeviceInfo* info = XListInputDevices(display_, &devices);
+    for (int i = 0; i < devices; ++i)
+      if (std::strcmp(info[i].name, "Xvfb keyboard") == 0)
+        keyboard_ = XOpenDevice(display_, info[i].id);
+    XFreeDeviceList(info);
+  }
+  ~User() {
+    for (auto [code, onKeyboard] : held_) Key(code, onKeyboard, false);
+    XkbLockModifiers(display_, XkbUseCoreKbd, LockMask, 0);
+    XSync(display_, False);
+    if (keyboard_ != nullptr) XCloseDevice(display_, keyboard_);
+    XCloseDisplay(display_);
+  }
+  User(const User&) = delete;
+  User& operator=(const User&) = delete;
+
+  bool HasKeyboard() const { return keyboard_ != nullptr; }
+  unsigned CodeOf(KeySym keysym) { return XKeysymToKeycode(display_, keysym); }
+  void Hold(KeySym keysym, bool onKeyboard) {
+    held_.emplace_back(CodeOf(keysym), onKeyboard);
+    Key(held_.back().first, onKeyboard, true);
+  }
+  void CapsLock(bool on) {
+    XkbLockModifiers(display_, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+    XSync(display_, False);
+  }
+  std::set<unsigned> KeysDown() {
+    char keys[32] = {};
+    XQueryKeymap(display_, keys);
+    std::set<unsigned> down;
+    for (unsigned code = 0; code < 256; ++code)
+      if ((keys[code / 8] >> (code % 8)) & 1) down.insert(code);
+    return down;
+  }
+  unsigned LockedModifiers() {
+    XkbStateRec state{};
+    XkbGetState(display_, XkbUseCoreKbd, &state);
+    return state.locked_mods;
+  }
+  std::set<unsigned> HeldCodes() const {
+    std::set<unsigned> codes;
+    for (auto [code, onKeyboard] : held_) codes.insert(code);
+    return codes;
+  }
+
+ private:
+  void Key(unsigned code, bool onKeyboard, bool down) {
+    if (onKeyboard)
+      XTestFakeDeviceKeyEvent(display_, keyboard_, code, down, nullptr, 0, CurrentTime);
+    else
+      XTestFakeKeyEvent(display_, code, down, CurrentTime);
+    XSync(display_, False);
+  }
+
+  Display* display_;
+  XDevice* keyboard_ = nullptr;
+  std::vector<std::pair<unsigned, bool>> held_;
 };
 
 struct Row {
@@ -129,6 +199,131 @@ TEST_F(XTestDelivery, FocusedClientSeesExactlyTheKeyAndModifiersOfEachRow) {
   }
   EXPECT_FALSE(window_->NextKey(kQuietWait)) << "an event beyond the rows' own";
   EXPECT_FALSE(window_->AnyKeyDown());
+}
+
+// What the user holds or has locked does not change the row's key, and is there again after it.
+TEST_F(XTestDelivery, UserStateIsLiftedForTheRowsKeyAndRestoredAfterIt) {
+  const struct {
+    const char* name;
+    const char* layout;
+    std::vector<KeySym> held;
+    bool onKeyboard;  // held on the server's keyboard device rather than through XTest
+    bool capsLock;
+    int charCode;
+    bool shift;  // the row's SHIFT
+    std::uint32_t seen;
+  } rows[] = {
+      {"Caps Lock", "us", {}, false, true, 'p', false, XK_p},
+      {"Caps Lock, row with SHIFT", "us", {}, false, true, 'p', true, XK_P},
+      {"Shift held", "us", {XK_Shift_L}, false, false, 'p', false, XK_p},
+      {"Shift held, row 1", "us", {XK_Shift_L}, false, false, '1', false, XK_1},
+      {"Shift held, row with SHIFT", "us", {XK_Shift_L}, false, false, 'p', true, XK_P},
+      {"Control held", "us", {XK_Control_L}, false, false, 'p', false, XK_p},
+      {"Shift and Control held, Caps Lock",
+       "us",
+       {XK_Shift_L, XK_Control_L},
+       false,
+       true,
+       '1',
+       false,
+       XK_1},
+      {"AltGr held, q", "de", {XK_ISO_Level3_Shift}, false, false, 'q', false, XK_q},
+      {"AltGr held, p", "de", {XK_ISO_Level3_Shift}, false, false, 'p', false, XK_p},
+      {"AltGr held, ö", "de", {XK_ISO_Level3_Shift}, false, false, 0xf6, false, XK_odiaeresis},
+      {"Shift held on a keyboard", "us", {XK_Shift_L}, true, false, 'p', false, XK_p},
+      {"Shift held on a keyboard, row with SHIFT",
+       "us",
+       {XK_Shift_L},
+       true,
+       false,
+       'p',
+       true,
+       XK_P},
+      {"AltGr held on a keyboard, q", "de", {XK_ISO_Level3_Shift}, true, false, 'q', false, XK_q},
+  };
+  std::string layout = "us";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (layout != row.layout) {
+      if (!SetLayout(row.layout)) GTEST_SKIP() << kNoSetxkbmap;
+      layout = row.layout;
+    }
+    {
+      User user(server_->Display());
+      if (row.onKeyboard && !user.HasKeyboard()) GTEST_SKIP() << "Xvfb has no keyboard device";
+      for (KeySym keysym : row.held) user.Hold(keysym, row.onKeyboard);
+      user.CapsLock(row.capsLock);
+      Receive(row.held.size());  // the user's own presses
+
+      const int code = output_->KeyCodeFor(row.charCode);
+      ASSERT_NE(code, kNoKeyCode);
+      output_->Press({row.charCode, code, false, false, false, row.shift});
+      std::vector<SeenKey> keys;
+      while (auto key = window_->NextKey(kQuietWait)) keys.push_back(*key);
+      const SeenKey* down = nullptr;
+      for (const SeenKey& key : keys)
+        if (key.press && key.keyCode == static_cast<unsigned>(code)) down = &key;
+      ASSERT_TRUE(down) << "the row's key never came";
+      EXPECT_EQ(down->keysym, row.seen) << std::hex << down->keysym;
+      // Caps Lock stays on for a key whose level it does not change ("1").
+      EXPECT_EQ(down->state & ~static_cast<unsigned>(LockMask),
+                row.shift ? static_cast<unsigned>(ShiftMask) : 0u)
+          << "the modifiers of the row alone";
+      if (row.shift && !row.held.empty()) {
+        EXPECT_EQ(keys.size(), 2u) << "the Shift the user holds went up or down";
+      }
+
+      EXPECT_EQ(user.KeysDown(), user.HeldCodes()) << "the user's keys, and no others, are down";
+      EXPECT_EQ(user.LockedModifiers(), row.capsLock ? static_cast<unsigned>(LockMask) : 0u);
+    }
+    while (window_->NextKey(kQuietWait)) {
+    }
+    EXPECT_FALSE(window_->AnyKeyDown());
+  }
+}
+
+// Another client holds the server, as screen lockers do: the press returns at once, with the
+// keymap it had, and the key comes when the grab ends.
+TEST_F(XTestDelivery, GrabbedServerDelaysTheKeyButNeverThePress) {
+  if (!SetLayout("de")) GTEST_SKIP() << kNoSetxkbmap;  // told, but not yet fetched
+  Display* grabber = XOpenDisplay(server_->Display().c_str());
+  ASSERT_TRUE(grabber);
+  XGrabServer(grabber);
+  XSync(grabber, False);
+
+  const auto start = std::chrono::steady_clock::now();
+  const int code = output_->KeyCodeFor('x');
+  output_->Press({'x', code, false, false, false, true});
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(50));
+  EXPECT_FALSE(window_->NextKey(std::chrono::milliseconds(300))) << "a key came during the grab";
+
+  XUngrabServer(grabber);
+  XCloseDisplay(grabber);
+  const auto keys = Receive(4);
+  ASSERT_EQ(keys.size(), 4u);
+  EXPECT_EQ(keys[1].keysym, XK_X);
+
+  // The keymap has come meanwhile: z is where the German layout has it.
+  const int z = output_->KeyCodeFor('z');
+  EXPECT_EQ(z, static_cast<int>(window_->KeyCodeOf(XK_z)));
+  output_->Press({'z', z, false, false, false, false});
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keysym, XK_z);
+}
+
+// Where a keypad or extra key types the character too, the main block's key is pressed.
+TEST_F(XTestDelivery, OrdinaryCharactersComeFromTheMainBlock) {
+  const struct {
+    int charCode;
+    std::uint32_t baseKeysym;
+  } rows[] = {{'(', XK_9}, {'<', XK_comma}, {'*', XK_8}, {'+', XK_equal}, {'/', XK_slash}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<char>(row.charCode));
+    EXPECT_EQ(output_->KeyCodeFor(row.charCode),
+              static_cast<int>(window_->KeyCodeOf(row.baseKeysym)));
+  }
 }
 
 TEST_F(XTestDelivery, CharacterThatNoKeyTypesPressesNothing) {

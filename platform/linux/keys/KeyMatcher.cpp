@@ -2,6 +2,10 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <cstring>
+#include <string_view>
+#include <tuple>
+
 namespace platform::linux_keys {
 namespace {
 
@@ -59,12 +63,27 @@ bool KeyMatcher::Matches(std::uint32_t keysym) const noexcept {
          xkb_keysym_to_utf32(keysym) == static_cast<std::uint32_t>(charCode_);
 }
 
-void KeyMatcher::Offer(int keyCode, bool shifted, std::uint32_t keysym) noexcept {
+void KeyMatcher::Offer(int keyCode, bool shifted, std::uint32_t keysym, bool mainBlock) noexcept {
   if (Hopeless() || !Matches(keysym)) return;
-  if (best_ < 0 || (bestShifted_ && !shifted) || (shifted == bestShifted_ && keyCode < best_)) {
+  // Ranked by block, then plain before shifted, then key code.
+  const auto rank = [](bool inMainBlock, bool isShifted, int code) {
+    return std::tuple(!inMainBlock, isShifted, code);
+  };
+  if (best_ < 0 ||
+      rank(mainBlock, shifted, keyCode) < rank(bestInMainBlock_, bestShifted_, best_)) {
     best_ = keyCode;
     bestShifted_ = shifted;
+    bestInMainBlock_ = mainBlock;
   }
+}
+
+bool KeyMatcher::IsMainBlockKeyName(const char* name, std::size_t length) noexcept {
+  const std::string_view key(name, ::strnlen(name, length));
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (key.size() == 4 && key[0] == 'A' && key[1] >= 'A' && key[1] <= 'E' && digit(key[2]) &&
+      digit(key[3]))
+    return true;
+  return key == "TLDE" || key == "BKSL" || key == "SPCE";
 }
 
 }  // namespace platform::linux_keys

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
@@ -21,8 +22,11 @@ enum class TypingState { kPlain, kShift, kLock };
 
 // Finds the key of a keymap that types a character or gives a keysym. The keymap's walkers
 // offer every key of the active group; a key types what it gives with no modifier or with Shift
-// or Lock alone. A key that gives it with no modifier wins over one that needs Shift or Lock (so
-// "1" is the digit key, not a shifted one), then the lowest key code.
+// or Lock alone. A key of the main block wins over a keypad or extra key (so "(" is Shift+9, not
+// a keypad parenthesis that some keymaps put on a key of its own, and "<" on a US keyboard is
+// Shift+comma, not the 102nd key): programs that act on key codes know the ordinary one. Then a
+// key that gives it with no modifier wins over one that needs Shift or Lock (so "1" is the digit
+// key, not a shifted one), then the lowest key code.
 class KeyMatcher {
  public:
   static KeyMatcher ForChar(int charCode);
@@ -30,20 +34,28 @@ class KeyMatcher {
 
   // Offers one key: `levelIn(state)` is the level that the key reaches in a TypingState by the
   // level-to-modifier map of its type, `keysymAt(level)` the keysym on a level.
+  // `mainBlock`: the key is of the main block, or the keymap does not say.
   template <typename LevelIn, typename KeysymAt>
-  void OfferKey(int keyCode, const LevelIn& levelIn, const KeysymAt& keysymAt) {
+  void OfferKey(int keyCode, const LevelIn& levelIn, const KeysymAt& keysymAt,
+                bool mainBlock = true) {
     if (Hopeless()) return;
     const auto plain = levelIn(TypingState::kPlain);
-    Offer(keyCode, false, static_cast<std::uint32_t>(keysymAt(plain)));
+    Offer(keyCode, false, static_cast<std::uint32_t>(keysymAt(plain)), mainBlock);
     for (TypingState state : {TypingState::kShift, TypingState::kLock}) {
       const auto level = levelIn(state);
-      if (level != plain) Offer(keyCode, true, static_cast<std::uint32_t>(keysymAt(level)));
+      if (level != plain)
+        Offer(keyCode, true, static_cast<std::uint32_t>(keysymAt(level)), mainBlock);
     }
   }
 
   // Offers one keysym that a key gives with no modifier (`shifted` false) or with Shift or Lock
   // alone (`shifted` true).
-  void Offer(int keyCode, bool shifted, std::uint32_t keysym) noexcept;
+  void Offer(int keyCode, bool shifted, std::uint32_t keysym, bool mainBlock = true) noexcept;
+
+  // Whether an XKB key name (xkeyboard-config's four letters, "AB08") is of the main block:
+  // the alphanumeric rows, the grave, backslash and space keys. Not the keypad (KP..), the 102nd
+  // key (LSGT) or the extra keys (I..).
+  static bool IsMainBlockKeyName(const char* name, std::size_t length) noexcept;
 
   bool Found() const noexcept { return best_ >= 0; }
   int KeyCode() const noexcept { return best_; }  // -1 when nothing matched
@@ -58,6 +70,7 @@ class KeyMatcher {
   int charCode_;  // -1: match the keysym alone
   int best_ = -1;
   bool bestShifted_ = false;
+  bool bestInMainBlock_ = false;
 };
 
 }  // namespace platform::linux_keys

@@ -4,141 +4,203 @@
 
 #include "platform/KeyPress.h"
 
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XKB.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
+#include "platform/linux/keys/XcbXkb.h"
+
+#include <cstdlib>
 
 namespace platform::linux_keys {
 namespace {
 
-// The level that a key type gives for these real modifiers: the level of the map entry for
-// exactly the type's modifiers among them, the first level when no entry has them.
-int LevelOf(const XkbKeyTypeRec& type, unsigned realModifiers) {
-  const unsigned relevant = realModifiers & type.mods.mask;
-  for (int i = 0; i < type.map_count; ++i) {
-    const XkbKTMapEntryRec& entry = type.map[i];
-    if (entry.active && entry.mods.mask == relevant) return entry.level;
-  }
-  return 0;
-}
+constexpr auto kStartWait = std::chrono::seconds(1);
+// Far more than a local server takes to send a keymap, far less than a user notices.
+constexpr auto kChangeWait = std::chrono::milliseconds(20);
+constexpr xcb_xkb_device_spec_t kCoreKeyboard = XCB_XKB_ID_USE_CORE_KBD;
+constexpr std::uint16_t kMapParts =
+    XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
 
 // The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
 // the next key: between a real keyboard and XTest at every remote button the user presses after
 // typing. It tells that as a new keyboard "by SetMap" with the same key codes. The keymap that
 // interprets our own presses is XTest's, which such a switch does not change; a real change of
 // the keymap comes by its own request (a new keymap loaded, or SetMap with a map notice).
-bool IsKeymapPivot(const XkbNewKeyboardNotifyEvent& event) {
-  return event.req_minor == X_kbSetMap && event.min_key_code == event.old_min_key_code &&
-         event.max_key_code == event.old_max_key_code;
+bool IsKeymapPivot(const xcb_xkb_new_keyboard_notify_event_t& event) {
+  return event.requestMinor == XCB_XKB_SET_MAP && event.minKeyCode == event.oldMinKeyCode &&
+         event.maxKeyCode == event.oldMaxKeyCode;
 }
 
 unsigned RealModifiersOf(TypingState state) {
   switch (state) {
     case TypingState::kShift:
-      return ShiftMask;
+      return XCB_MOD_MASK_SHIFT;
     case TypingState::kLock:
-      return LockMask;
+      return XCB_MOD_MASK_LOCK;
     default:
       return 0;
   }
 }
 
+xcb_connection_t* TakeEventsFromXlib(Display* display) {
+  XSetEventQueueOwner(display, XCBOwnsEventQueue);
+  return XGetXCBConnection(display);
+}
+
 }  // namespace
 
-XServerKeymap::XServerKeymap(Display* display) : display_(display) {
-  int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-  if (XkbQueryExtension(display_, &opcode, &eventBase, &errorBase, &major, &minor)) {
-    xkbEventType_ = eventBase;
-    // Asked for before the first fetch: whatever changes after it is told.
-    constexpr unsigned long kMapEvents = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
-    XkbSelectEvents(display_, XkbUseCoreKbd, kMapEvents, kMapEvents);
-    XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
-                          XkbGroupStateMask);
-  }
-  Fetch();
-}
+XServerKeymap::XServerKeymap(Display* display) : XServerKeymap(TakeEventsFromXlib(display)) {}
 
-XServerKeymap::~XServerKeymap() {
-  if (xkb_ != nullptr) XkbFreeKeyboard(xkb_, 0, True);
-}
-
-void XServerKeymap::Fetch() {
-  if (xkb_ != nullptr) XkbFreeKeyboard(xkb_, 0, True);
-  xkb_ = nullptr;
-  keyOfChar_.clear();
+XServerKeymap::XServerKeymap(xcb_connection_t* connection) : connection_(connection) {
   modifierKeys_.fill(kNoKeyCode);
-  if (xkbEventType_ < 0) return;
-  xkb_ = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
-  XkbStateRec state{};
-  group_ = XkbGetState(display_, XkbUseCoreKbd, &state) == Success ? state.group : 0;
-  const KeySym modifiers[] = {XK_Super_L, XK_Control_L, XK_Alt_L, XK_Shift_L};
-  for (size_t i = 0; i < modifierKeys_.size(); ++i)
-    modifierKeys_[i] = Find(KeyMatcher::ForKeysym(static_cast<std::uint32_t>(modifiers[i])));
+  // An XKB request would make xcb wait for the extension's opcode: it is asked for first, and
+  // it is in once the answer to a later request is.
+  xcb_prefetch_extension_data(connection_, &xcb_xkb_id);
+  extensionAnswered_ = PendingReply(xcb_get_input_focus(connection_).sequence);
+  xcb_flush(connection_);
+  const Deadline deadline = std::chrono::steady_clock::now() + kStartWait;
+  if (!extensionAnswered_.WaitUntil(connection_, deadline)) return;  // Update goes on from here
+  Start();
+  if (map_.WaitUntil(connection_, deadline) && names_.WaitUntil(connection_, deadline))
+    state_.WaitUntil(connection_, deadline);
+  TakeReplies();
 }
 
-void XServerKeymap::Update() {
+XServerKeymap::~XServerKeymap() = default;
+
+void XServerKeymap::Start() {
+  extensionAnswered_ = {};
+  const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(connection_, &xcb_xkb_id);
+  if (xkb == nullptr || xkb->present == 0) return;
+  xcb_discard_reply(
+      connection_,
+      xcb_xkb_use_extension(connection_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION).sequence);
+  xkbEventType_ = xkb->first_event;
+  // Asked for before the first fetch: whatever changes after it is told.
+  constexpr std::uint16_t kNotices = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
+                                     XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
+                                     XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+  constexpr std::uint16_t kState =
+      XCB_XKB_STATE_PART_GROUP_STATE | XCB_XKB_STATE_PART_MODIFIER_BASE |
+      XCB_XKB_STATE_PART_MODIFIER_LATCH | XCB_XKB_STATE_PART_MODIFIER_LOCK;
+  xcb_xkb_select_events_details_t details{};
+  details.affectState = details.stateDetails = kState;
+  xcb_xkb_select_events_aux(connection_, kCoreKeyboard, kNotices, 0,
+                            XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY,
+                            kMapParts, kMapParts, &details);
+  state_ = PendingReply(xcb_xkb_get_state(connection_, kCoreKeyboard).sequence);
+  newerStateNotice_ = false;
+  AskForKeymap();
+  waitedForMap_ = true;
+}
+
+void XServerKeymap::AskForKeymap() {
+  map_ = PendingReply(xcb_xkb_get_map(connection_, kCoreKeyboard, kMapParts, 0, 0, 0, 0, 0, 0, 0, 0,
+                                      0, 0, 0, 0, 0, 0, 0, 0)
+                          .sequence);
+  names_ = PendingReply(
+      xcb_xkb_get_names(connection_, kCoreKeyboard, XCB_XKB_NAME_DETAIL_KEY_NAMES).sequence);
+  askAgain_ = false;
+  waitedForMap_ = false;
+  xcb_flush(connection_);
+}
+
+void XServerKeymap::SetGroup(int group) {
+  if (group == group_) return;
+  group_ = group;
+  keyOfChar_.clear();
+}
+
+void XServerKeymap::TakeReplies() {
+  if (state_.Asked() && state_.Poll(connection_)) {
+    const auto* state = static_cast<const xcb_xkb_get_state_reply_t*>(state_.Reply());
+    // A notice that came after the question is newer than the answer.
+    if (state != nullptr && !newerStateNotice_) {
+      SetGroup(state->group);
+      modifiers_ = {state->baseMods, state->latchedMods, state->lockedMods};
+    }
+    state_ = {};
+  }
+  if (!map_.Asked() || !map_.Poll(connection_) || !names_.Poll(connection_)) return;
+  const auto* map = static_cast<const xcb_xkb_get_map_reply_t*>(map_.Reply());
+  if (map != nullptr) {
+    table_ = XkbKeyTable::FromReplies(
+        map, static_cast<const xcb_xkb_get_names_reply_t*>(names_.Reply()));
+    keyOfChar_.clear();
+    const std::uint32_t modifiers[] = {XK_Super_L, XK_Control_L, XK_Alt_L, XK_Shift_L};
+    for (size_t i = 0; i < modifierKeys_.size(); ++i)
+      modifierKeys_[i] = Find(KeyMatcher::ForKeysym(modifiers[i]));
+  }
+  map_ = {};
+  names_ = {};
+  if (askAgain_) AskForKeymap();
+}
+
+void XServerKeymap::Take(const xcb_generic_event_t& event) {
   bool changed = false;
-  while (XPending(display_) > 0) {
-    XkbEvent event;
-    XNextEvent(display_, &event.core);
-    if (event.type == MappingNotify) {
-      changed = true;
-    } else if (event.type == xkbEventType_) {
-      switch (event.any.xkb_type) {
-        case XkbStateNotify:
-          if (event.state.group != group_) {
-            group_ = event.state.group;
-            keyOfChar_.clear();
-          }
-          break;
-        case XkbMapNotify:
-          changed = true;
-          break;
-        case XkbNewKeyboardNotify:
-          if (!IsKeymapPivot(event.new_kbd)) changed = true;
-          break;
-        default:
-          break;
+  const int type = event.response_type & 0x7f;
+  if (type == XCB_MAPPING_NOTIFY) {
+    changed =
+        reinterpret_cast<const xcb_mapping_notify_event_t&>(event).request != XCB_MAPPING_POINTER;
+  } else if (type == xkbEventType_) {
+    switch (event.pad0) {  // the XKB event's own type
+      case XCB_XKB_STATE_NOTIFY: {
+        const auto& state = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
+        SetGroup(state.group);
+        modifiers_ = {state.baseMods, state.latchedMods, state.lockedMods};
+        if (state_.Asked()) newerStateNotice_ = true;
+        break;
       }
+      case XCB_XKB_MAP_NOTIFY:
+        changed = true;
+        break;
+      case XCB_XKB_NEW_KEYBOARD_NOTIFY:
+        changed =
+            !IsKeymapPivot(reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event));
+        break;
+      default:
+        break;
     }
   }
-  if (changed) Fetch();
+  if (!changed || xkbEventType_ < 0) return;
+  if (map_.Asked())
+    askAgain_ = true;
+  else
+    AskForKeymap();
 }
 
-bool XServerKeymap::Has(int keyCode) const {
-  return xkb_ != nullptr && keyCode >= xkb_->min_key_code && keyCode <= xkb_->max_key_code;
-}
-
-// The group a key uses when the keyboard is in group_, by the key's own rule for groups it does
-// not have (wrap unless it says otherwise), as the server does. -1 for a key without groups.
-int XServerKeymap::GroupOf(int key) const {
-  const int groups = XkbKeyNumGroups(xkb_, key);
-  if (groups == 0) return -1;
-  if (group_ < groups) return group_;
-  const unsigned info = XkbKeyGroupInfo(xkb_, key);
-  switch (XkbOutOfRangeGroupAction(info)) {
-    case XkbClampIntoRange:
-      return groups - 1;
-    case XkbRedirectIntoRange: {
-      const int target = static_cast<int>(XkbOutOfRangeGroupNumber(info));
-      return target < groups ? target : 0;
-    }
-    default:
-      return group_ % groups;
+void XServerKeymap::DrainEvents(const EventFilter& filter) {
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+    if (!filter || !filter(*event)) Take(*event);
+    std::free(event);
   }
+}
+
+void XServerKeymap::Update(const EventFilter& filter) {
+  if (extensionAnswered_.Asked() && extensionAnswered_.Poll(connection_)) Start();
+  DrainEvents(filter);
+  TakeReplies();
+  if (!map_.Asked() || waitedForMap_) return;
+  // The first press after a change: the keymap is on its way.
+  waitedForMap_ = true;
+  const Deadline deadline = std::chrono::steady_clock::now() + kChangeWait;
+  if (map_.WaitUntil(connection_, deadline)) names_.WaitUntil(connection_, deadline);
+  DrainEvents(filter);
+  TakeReplies();
+}
+
+unsigned XServerKeymap::LevelModifiersOf(int keyCode) const {
+  return table_.LevelModifiers(keyCode, table_.GroupOf(keyCode, group_));
 }
 
 int XServerKeymap::Find(KeyMatcher matcher) const {
-  if (xkb_ == nullptr || matcher.Hopeless()) return kNoKeyCode;
-  for (int key = xkb_->min_key_code; key <= xkb_->max_key_code; ++key) {
-    const int group = GroupOf(key);
+  if (table_.Empty() || matcher.Hopeless()) return kNoKeyCode;
+  for (int key = table_.MinKeyCode(); key <= table_.MaxKeyCode(); ++key) {
+    const int group = table_.GroupOf(key, group_);
     if (group < 0) continue;
-    const XkbKeyTypeRec& type = *XkbKeyKeyType(xkb_, key, group);
-    const int width = XkbKeyGroupWidth(xkb_, key, group);
     matcher.OfferKey(
-        key, [&](TypingState state) { return LevelOf(type, RealModifiersOf(state)); },
-        [&](int level) { return level < width ? XkbKeySymEntry(xkb_, key, level, group) : 0; });
+        key, [&](TypingState state) { return table_.LevelOf(key, group, RealModifiersOf(state)); },
+        [&](int level) { return table_.KeysymAt(key, group, level); }, table_.InMainBlock(key));
   }
   return matcher.Found() ? matcher.KeyCode() : kNoKeyCode;
 }
@@ -151,19 +213,20 @@ int XServerKeymap::FindChar(int charCode) {
   return keyCode;
 }
 
-std::uint32_t XServerKeymap::KeysymWith(int keyCode, const ModifierKeys& modifiers) const {
-  if (!Has(keyCode)) return 0;
-  const int group = GroupOf(keyCode);
+std::uint32_t XServerKeymap::KeysymWithModifiers(int keyCode, unsigned realModifiers) const {
+  const int group = table_.GroupOf(keyCode, group_);
   if (group < 0) return 0;
+  return table_.KeysymAt(keyCode, group, table_.LevelOf(keyCode, group, realModifiers));
+}
+
+std::uint32_t XServerKeymap::KeysymWith(int keyCode, const ModifierKeys& modifiers) const {
   // The real modifiers that the modifier keys set, by the server's modifier map.
   const bool wanted[] = {modifiers.meta, modifiers.ctrl, modifiers.alt, modifiers.shift};
   unsigned realModifiers = 0;
-  for (size_t i = 0; i < modifierKeys_.size() && xkb_->map->modmap != nullptr; ++i)
+  for (size_t i = 0; i < modifierKeys_.size(); ++i)
     if (wanted[i] && modifierKeys_[i] != kNoKeyCode)
-      realModifiers |= xkb_->map->modmap[modifierKeys_[i]];
-  const int level = LevelOf(*XkbKeyKeyType(xkb_, keyCode, group), realModifiers);
-  if (level >= XkbKeyGroupWidth(xkb_, keyCode, group)) return 0;
-  return static_cast<std::uint32_t>(XkbKeySymEntry(xkb_, keyCode, level, group));
+      realModifiers |= table_.ModifiersOf(modifierKeys_[i]);
+  return KeysymWithModifiers(keyCode, realModifiers);
 }
 
 }  // namespace platform::linux_keys

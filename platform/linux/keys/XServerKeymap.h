@@ -2,34 +2,54 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 #include "platform/linux/keys/KeyMatcher.h"
+#include "platform/linux/keys/XcbReplies.h"
+#include "platform/linux/keys/XkbKeyTable.h"
 #include "platform/linux/keys/uinput/ModifierKeys.h"
 
 struct _XDisplay;
-struct _XkbDesc;
+#include <xcb/xcb.h>
 
 namespace platform::linux_keys {
 
-// The X server's keymap and the keyboard's layout group, as one client connection last heard of
-// them. They are fetched once and then only when the server's own notices (XKB map, new-keyboard
-// and group state events, core MappingNotify) say that they changed, so a key press costs no
-// round trip for them. The server sends its notices before it answers the client that made the
-// change, so a layout or group switch still counts from the very next press.
+// The X server's keymap, the keyboard's layout group and its modifier state, as
+// one client connection last heard of them. They are fetched once and then kept from the
+// server's own notices (XKB map, new-keyboard and state events, core MappingNotify), so a key
+// press costs no round trip for them.
+//
+// Nothing here waits for the server without a bound: a client that grabs the server stops it
+// answering anyone else for as long as it likes. A changed keymap is asked for when its notice
+// comes and taken once the answer is in; until then the last keymap serves. The server sends its
+// notices before it answers the client that made the change, and its answer to us follows within
+// a moment, so the very next press waits a few milliseconds for it at most and then follows the
+// switch.
 class XServerKeymap {
  public:
-  // Asks the server for its notices on `display` and fetches the keymap and the group.
+  // Asks the server for its notices on `connection` and fetches the keymap and the state,
+  // waiting a second at most for them. The connection's events are this object's from now on:
+  // Update reads them.
+  explicit XServerKeymap(xcb_connection_t* connection);
+  // The same on an Xlib display's own connection, whose events xcb then owns (Xlib's event
+  // calls see none).
   explicit XServerKeymap(_XDisplay* display);
-  // Frees the copy alone: it never talks to the server, whose connection may be closed by then.
+  // Never talks to the server: its connection may be closed by then.
   ~XServerKeymap();
   XServerKeymap(const XServerKeymap&) = delete;
   XServerKeymap& operator=(const XServerKeymap&) = delete;
 
-  // Reads every event that has arrived on the connection, without waiting, and fetches again
-  // what they say changed. Other events are dropped: nothing else reads this connection, and
-  // they would pile up in its queue.
-  void Update();
+  // Called with each event before this object looks at it; true: the event is the caller's and
+  // goes no further.
+  using EventFilter = std::function<bool(const xcb_generic_event_t&)>;
+
+  // Reads every event that has arrived on the connection, without waiting, and asks again for
+  // what they say changed; takes the answers that have come. Events that are neither notices
+  // nor the filter's are dropped: they would pile up in the connection's queue.
+  void Update(const EventFilter& filter = {});
+
+  xcb_connection_t* Connection() const noexcept { return connection_; }
 
   // The key that types the character or gives the keysym in the current group (see
   // KeyMatcher), kNoKeyCode for none.
@@ -40,8 +60,8 @@ class XServerKeymap {
   // the press itself.
   int FindChar(int charCode);
 
-  // Whether the keymap has this key code; the server ends a client that names any other.
-  bool Has(int keyCode) const;
+  // Whether the keymap has this key code; the server refuses any other.
+  bool Has(int keyCode) const { return table_.Has(keyCode); }
 
   // The key codes of Super_L, Control_L, Alt_L and Shift_L, in the order of ModifierKeys;
   // kNoKeyCode for one the keymap lacks.
@@ -50,15 +70,39 @@ class XServerKeymap {
   // The keysym that the key gives in the current group while the chosen modifier keys are down
   // (and no others), 0 for none.
   std::uint32_t KeysymWith(int keyCode, const ModifierKeys& modifiers) const;
+  // The same for real modifiers (ShiftMask and so on).
+  std::uint32_t KeysymWithModifiers(int keyCode, unsigned realModifiers) const;
+
+  // The real modifiers that the modifier map gives the key; those that change its level in the
+  // current group.
+  unsigned ModifiersOf(int keyCode) const { return table_.ModifiersOf(keyCode); }
+  unsigned LevelModifiersOf(int keyCode) const;
+
+  // The keyboard's real modifiers: those of the keys held down, the latched and the locked
+  // (Caps Lock among them).
+  struct Modifiers {
+    unsigned held = 0, latched = 0, locked = 0;
+  };
+  const Modifiers& State() const noexcept { return modifiers_; }
 
  private:
-  void Fetch();
-  int GroupOf(int keyCode) const;
+  void Start();
+  void AskForKeymap();
+  void TakeReplies();
+  void DrainEvents(const EventFilter& filter);
+  void Take(const xcb_generic_event_t& event);
+  void SetGroup(int group);
 
-  _XDisplay* display_;
+  xcb_connection_t* connection_;
   int xkbEventType_ = -1;  // no XKB: no notices of its own, and no keymap to fetch either
-  _XkbDesc* xkb_ = nullptr;
+  PendingReply extensionAnswered_;
+  PendingReply map_, names_, state_;
+  bool newerStateNotice_ = false;  // a notice came after the state was asked for
+  bool askAgain_ = false;          // a change was told while the keymap was being fetched
+  bool waitedForMap_ = true;       // the current fetch had its one short wait
+  XkbKeyTable table_;
   int group_ = 0;
+  Modifiers modifiers_;
   std::array<int, 4> modifierKeys_{};
   std::unordered_map<int, int> keyOfChar_;
 };

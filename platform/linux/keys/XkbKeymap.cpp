@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "platform/linux/keys/KeyMatcher.h"
@@ -39,6 +40,14 @@ xkb_level_index_t LevelIn(xkb_keymap* keymap, xkb_keycode_t key, xkb_layout_inde
       if (masks[i] == wanted) return level;
   }
   return 0;
+}
+
+// Keys are told apart by their names in the keymap, as on the X road: "(" is Shift+9, not the
+// keypad's parenthesis.
+bool IsMainBlock(xkb_keymap* keymap, xkb_keycode_t key) {
+  const char* name = xkb_keymap_key_get_name(keymap, key);
+  if (name == nullptr) return true;  // the keymap does not say
+  return KeyMatcher::IsMainBlockKeyName(name, std::strlen(name));
 }
 
 }  // namespace
@@ -117,7 +126,8 @@ int XkbKeymap::EvdevCodeFor(int charCode, int maxCode) {
           return xkb_keymap_key_get_syms_by_level(keymap_, key, layout, level, &syms) == 1
                      ? syms[0]
                      : XKB_KEY_NoSymbol;
-        });
+        },
+        IsMainBlock(keymap_, key));
   }
   return matcher.KeyCode();
 }
