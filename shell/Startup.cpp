@@ -73,6 +73,7 @@ int RunProgram(int& argc, char** argv, const Phases& phases) {
     case platform::Session::Entry::Joined:
       break;
     case platform::Session::Entry::HandedOver:
+    case platform::Session::Entry::Signalled:
       return 0;
     case platform::Session::Entry::NoDisplay:
       std::fprintf(stderr,

@@ -44,9 +44,9 @@ void Startup(const Phases& phases = {});
 void Main(const Phases& phases = {});
 
 // The whole run; returns the exit status the framework gives. A start that does not join the
-// session does nothing else: 0 when it handed over to the copy that runs, 1 with one line on
-// standard error when there is no display or that copy does not answer. `argc` and `argv` must
-// outlive the call.
+// session does nothing else: 0 when it handed over to the copy that runs or was asked to quit
+// before joining, 1 with one line on standard error when there is no display or that copy does
+// not answer. `argc` and `argv` must outlive the call.
 int RunProgram(int& argc, char** argv, const Phases& phases = {});
 
 }  // namespace shell

@@ -1,6 +1,7 @@
 #include "platform/qt/QuitSignals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -21,19 +22,28 @@ constexpr std::array<int, 3> kQuitSignals = {SIGTERM, SIGHUP, SIGINT};
 
 // Written by the handler, read by the main loop; the pipe is made before the first handler.
 int pipeEnds[2] = {-1, -1};
-volatile std::sig_atomic_t signalled = 0;
+volatile std::sig_atomic_t quitAsked = 0;
+volatile std::sig_atomic_t interrupted = 0;
 std::array<bool, kQuitSignals.size()> caught{};
 QSocketNotifier* notifier = nullptr;
 
+// Runs with all three signals blocked, so one handler never interrupts another.
 extern "C" void OnQuitSignal(int signal) {
-  if (signalled != 0) {
-    // Asked once already and not gone yet: the user means it. The default action ends the
-    // process when the handler returns.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
+  if (signal == SIGINT) {
+    if (interrupted != 0) {
+      // Ctrl+C again while the quit is under way: the user means it. The default action ends
+      // the process once the handler returns and the signal is unblocked.
+      struct sigaction fallback {};
+      fallback.sa_handler = SIG_DFL;
+      sigemptyset(&fallback.sa_mask);
+      sigaction(SIGINT, &fallback, nullptr);
+      std::raise(SIGINT);
+      return;
+    }
+    interrupted = 1;
   }
-  signalled = 1;
+  if (quitAsked != 0) return;  // the quit under way covers this one too
+  quitAsked = 1;
   const int savedErrno = errno;
   const char byte = 1;
   // Only async-signal-safe calls here: the loop does the rest.
@@ -51,22 +61,34 @@ void DrainPipe() {
 
 void InstallQuitSignals() {
   if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  signalled = 0;
+  quitAsked = 0;
+  interrupted = 0;
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
+  for (int signal : kQuitSignals) sigaddset(&action.sa_mask, signal);
   action.sa_flags = SA_RESTART;
+  sigset_t unblock;
+  sigemptyset(&unblock);
   for (std::size_t i = 0; i < kQuitSignals.size(); ++i) {
     // A signal ignored from the start stays ignored: `nohup` is meant to outlive the terminal.
     struct sigaction inherited {};
     if (sigaction(kQuitSignals[i], nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
       continue;
     caught[i] = sigaction(kQuitSignals[i], &action, nullptr) == 0;
+    if (caught[i]) sigaddset(&unblock, kQuitSignals[i]);
   }
+  // A parent's mask is inherited across exec; left blocked, a logout's signal would wait
+  // forever. One that came while blocked is delivered here, to the handler just installed.
+  pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
 }
+
+bool QuitAsked() noexcept { return quitAsked != 0; }
 
 void WatchQuitSignals() {
   if (pipeEnds[0] < 0 || notifier != nullptr || !FrameworkRunning()) return;
+  // A byte written before this point is read as soon as a loop runs: the pipe is still
+  // readable then.
   notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read);
   QObject::connect(notifier, &QSocketNotifier::activated, [] {
     DrainPipe();
@@ -83,7 +105,8 @@ void RestoreQuitSignals() {
   delete notifier;
   notifier = nullptr;
   DrainPipe();
-  signalled = 0;
+  quitAsked = 0;
+  interrupted = 0;
 }
 
 }  // namespace platform::qt

@@ -124,7 +124,14 @@ void StopListening() {
 
 Session::Entry Session::Join(std::string& detail) {
   auto& state = State();
+  // First of all: a logout or Ctrl+C during the display probe or the hand-over wait is kept,
+  // not lost to the default action or to a mask the parent left blocked.
+  qt::InstallQuitSignals();
   if (NeedsDisplayServer() && !linux_display::FindDisplay(detail)) return Entry::NoDisplay;
+  if (qt::QuitAsked()) {
+    linux_display::ReleaseDisplay();
+    return Entry::Signalled;
+  }
 
   const QString base = SessionFileBase();
   state.serverPath = base + QLatin1String(".socket");
@@ -134,6 +141,10 @@ Session::Entry Session::Join(std::string& detail) {
   QElapsedTimer waited;
   waited.start();
   while (!lock->tryLock(0)) {
+    if (qt::QuitAsked()) {
+      linux_display::ReleaseDisplay();
+      return Entry::Signalled;
+    }
     if (lock->error() != QLockFile::LockFailedError) {
       // No lock can be made there: better a run that cannot tell a second copy than none.
       lock.reset();
@@ -152,7 +163,6 @@ Session::Entry Session::Join(std::string& detail) {
   }
   state.lock = std::move(lock);
   state.joined = true;
-  qt::InstallQuitSignals();
   return Entry::Joined;
 }
 
