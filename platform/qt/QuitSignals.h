@@ -17,7 +17,8 @@ void InstallQuitSignals();
 bool QuitAsked() noexcept;
 // Once the application object exists: the main loop starts watching the pipe.
 void WatchQuitSignals();
-// Gives the three signals back their default action and stops watching.
+// Stops watching. Gives the three signals back their default action, unless one of them has
+// asked for the quit: the rest of the way out belongs to that quit.
 void RestoreQuitSignals();
 
 }  // namespace platform::qt

@@ -61,50 +61,36 @@ TEST(QuitSignals, EachSignalQuitsAsQuitDoesOnceTheRunningHandlerHasReturned) {
 }
 
 // Once a quit is asked for, SIGTERM and SIGHUP belong to it (a logout sends both, `timeout` may
-// send one twice); only Ctrl+C pressed twice ends the process at once. A mask the parent left
-// blocked is lifted, and a signal that waited under it is taken; one ignored from the start
-// (nohup) stays ignored.
+// send one twice), until the process has ended; only Ctrl+C pressed twice ends it at once. A mask
+// the parent left blocked is lifted, and a signal that waited under it is taken; one ignored from
+// the start (nohup) stays ignored.
 TEST(QuitSignalsDeathTest, OneQuitForAllButASecondInterrupt) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int kQuitAsked = 10;
   constexpr int kNoQuit = 11;
+  using ::testing::ExitedWithCode;
+  using ::testing::KilledBySignal;
   struct Case {
     const char* what;
-    bool blockedByTheParent;
-    std::vector<int> beforeInstalling;  // raised under the inherited mask and dispositions
-    int ignored;                        // a signal ignored from the start, or 0
     std::vector<int> raised;
     std::function<bool(int)> ends;
+    std::vector<int> afterTheLoop = {};  // raised once the main loop has stopped watching
+    int ignored = 0;                     // a signal ignored from the start
+    bool blockedByTheParent = false;
+    std::vector<int> beforeInstalling = {};  // under the inherited mask and dispositions
   } cases[] = {
-      {"TERM then HUP", false, {}, 0, {SIGTERM, SIGHUP}, ::testing::ExitedWithCode(kQuitAsked)},
-      {"TERM twice", false, {}, 0, {SIGTERM, SIGTERM}, ::testing::ExitedWithCode(kQuitAsked)},
-      {"HUP then TERM", false, {}, 0, {SIGHUP, SIGTERM}, ::testing::ExitedWithCode(kQuitAsked)},
-      {"TERM, then a first INT",
-       false,
-       {},
-       0,
-       {SIGTERM, SIGINT},
-       ::testing::ExitedWithCode(kQuitAsked)},
-      {"INT twice", false, {}, 0, {SIGINT, SIGINT}, ::testing::KilledBySignal(SIGINT)},
-      {"INT twice after TERM",
-       false,
-       {},
-       0,
-       {SIGTERM, SIGINT, SIGHUP, SIGINT},
-       ::testing::KilledBySignal(SIGINT)},
-      {"blocked by the parent", true, {}, 0, {SIGINT, SIGINT}, ::testing::KilledBySignal(SIGINT)},
-      {"pending under the parent's mask",
-       true,
-       {SIGHUP},
-       0,
-       {},
-       ::testing::ExitedWithCode(kQuitAsked)},
-      {"HUP ignored from the start",
-       false,
-       {},
-       SIGHUP,
-       {SIGHUP, SIGHUP},
-       ::testing::ExitedWithCode(kNoQuit)},
+      {"TERM then HUP", {SIGTERM, SIGHUP}, ExitedWithCode(kQuitAsked)},
+      {"TERM twice", {SIGTERM, SIGTERM}, ExitedWithCode(kQuitAsked)},
+      {"HUP then TERM", {SIGHUP, SIGTERM}, ExitedWithCode(kQuitAsked)},
+      {"TERM, then a first INT", {SIGTERM, SIGINT}, ExitedWithCode(kQuitAsked)},
+      {"INT twice", {SIGINT, SIGINT}, KilledBySignal(SIGINT)},
+      {"INT twice after TERM", {SIGTERM, SIGINT, SIGHUP, SIGINT}, KilledBySignal(SIGINT)},
+      {"HUP and TERM after the loop", {SIGTERM}, ExitedWithCode(kQuitAsked), {SIGHUP, SIGTERM}},
+      {"INT again after the loop", {SIGINT}, KilledBySignal(SIGINT), {SIGINT}},
+      {"TERM after a loop that no signal ended", {}, KilledBySignal(SIGTERM), {SIGTERM}},
+      {"blocked by the parent", {SIGINT, SIGINT}, KilledBySignal(SIGINT), {}, 0, true},
+      {"pending under the parent's mask", {}, ExitedWithCode(kQuitAsked), {}, 0, true, {SIGHUP}},
+      {"HUP ignored from the start", {SIGHUP, SIGHUP}, ExitedWithCode(kNoQuit), {}, SIGHUP},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -120,6 +106,8 @@ TEST(QuitSignalsDeathTest, OneQuitForAllButASecondInterrupt) {
           if (c.ignored != 0) std::signal(c.ignored, SIG_IGN);
           platform::qt::InstallQuitSignals();
           for (int signal : c.raised) std::raise(signal);
+          platform::qt::RestoreQuitSignals();
+          for (int signal : c.afterTheLoop) std::raise(signal);
           std::_Exit(platform::qt::QuitAsked() ? kQuitAsked : kNoQuit);
         },
         c.ends, "");
