@@ -7,9 +7,9 @@
 #   pairs       two signals back to back (a logout's TERM and HUP, `timeout`'s TERM twice) are
 #               one quit: status 0, the edit saved; Ctrl+C twice ends it at once
 #   blocked     started by a parent that blocks the three signals: SIGTERM still quits and saves
-#   starting    SIGTERM at moments of the start-up (before the display is probed, while the
-#               framework connects, during the message) and during the wait for a copy that
-#               does not answer: the run always ends, and never writes over the stored table
+#   starting    SIGTERM at a spread of moments in the first second of the start-up, and during
+#               the wait for a copy that does not answer: the run always ends, and never writes
+#               over the stored table
 set -u
 case_name=$1 program=$2 tools=$3
 source "$(dirname "$0")/x_session.sh"
