@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <utility>
@@ -22,28 +23,27 @@ constexpr std::array<int, 3> kQuitSignals = {SIGTERM, SIGHUP, SIGINT};
 
 // Written by the handler, read by the main loop; the pipe is made before the first handler.
 int pipeEnds[2] = {-1, -1};
-volatile std::sig_atomic_t quitAsked = 0;
-volatile std::sig_atomic_t interrupted = 0;
+// Atomic, not only sig_atomic_t: once the framework has started its threads, two signals may be
+// handled at the same moment on two of them.
+std::atomic<bool> quitAsked{false};
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
 std::array<bool, kQuitSignals.size()> caught{};
 QSocketNotifier* notifier = nullptr;
 
-// Runs with all three signals blocked, so one handler never interrupts another.
+// Runs with all three signals blocked on its thread, so one handler never interrupts another.
 extern "C" void OnQuitSignal(int signal) {
-  if (signal == SIGINT) {
-    if (interrupted != 0) {
-      // Ctrl+C again while the quit is under way: the user means it. The default action ends
-      // the process once the handler returns and the signal is unblocked.
-      struct sigaction fallback {};
-      fallback.sa_handler = SIG_DFL;
-      sigemptyset(&fallback.sa_mask);
-      sigaction(SIGINT, &fallback, nullptr);
-      std::raise(SIGINT);
-      return;
-    }
-    interrupted = 1;
+  if (signal == SIGINT && interrupted.exchange(true)) {
+    // Ctrl+C again while the quit is under way: the user means it. The default action ends the
+    // process once the handler returns and the signal is unblocked.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(SIGINT, &fallback, nullptr);
+    std::raise(SIGINT);
+    return;
   }
-  if (quitAsked != 0) return;  // the quit under way covers this one too
-  quitAsked = 1;
+  if (quitAsked.exchange(true)) return;  // the quit under way covers this one too
   const int savedErrno = errno;
   const char byte = 1;
   // Only async-signal-safe calls here: the loop does the rest.
@@ -61,8 +61,8 @@ void DrainPipe() {
 
 void InstallQuitSignals() {
   if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  quitAsked = 0;
-  interrupted = 0;
+  quitAsked = false;
+  interrupted = false;
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
@@ -83,7 +83,7 @@ void InstallQuitSignals() {
   pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
 }
 
-bool QuitAsked() noexcept { return quitAsked != 0; }
+bool QuitAsked() noexcept { return quitAsked; }
 
 void WatchQuitSignals() {
   if (pipeEnds[0] < 0 || notifier != nullptr || !FrameworkRunning()) return;
@@ -106,7 +106,7 @@ void RestoreQuitSignals() {
   // The way out after the loop (the exit handlers, the leak check of a test build) is still
   // the quit a signal asked for: a logout's SIGHUP that comes that late must not turn the
   // status of a saved run into 129.
-  if (quitAsked != 0) return;
+  if (quitAsked) return;
   for (std::size_t i = 0; i < kQuitSignals.size(); ++i)
     if (std::exchange(caught[i], false)) std::signal(kQuitSignals[i], SIG_DFL);
 }
