@@ -14,6 +14,7 @@ enum class Entry {
   OtherDisplay,       // a copy with the same settings file already runs on another display
   NoDisplay,          // there is no X11 or Wayland display to show windows on
   Unanswered,         // a copy holds the lock but does not answer
+  Signalled,          // asked to quit (SIGTERM, SIGHUP, SIGINT) before it had joined
 };
 
 // Call once, after Runtime::Init and before anything else: a start that does not join must
@@ -28,8 +29,10 @@ enum class Entry {
 // compositor) hands over to it, which raises the application's Reopen event; a start on another
 // display opens nothing. SIGTERM,
 // SIGHUP and SIGINT quit the application as its Quit menu item does (unless they were ignored
-// from the start); a second one ends the process at once. A lost display ends the run with status 1
-// after the windows' Close events, touching nothing of the display on the way out.
+// from the start), even when the parent had blocked them; one that comes before the main loop
+// runs is acted on once it can be. While that quit is under way, further SIGTERM and SIGHUP
+// change nothing; only a second SIGINT ends the process at once. A lost display ends the run
+// with status 1 after the windows' Close events, touching nothing of the display on the way out.
 //
 // Runs that never join (tests) have none of this.
 Entry Join(std::string& detail);

@@ -79,6 +79,7 @@ int RunProgram(int& argc, char** argv, const Phases& phases) {
                    detail.c_str());
       break;
     case platform::Session::Entry::HandedOver:
+    case platform::Session::Entry::Signalled:
       return 0;
     case platform::Session::Entry::OtherDisplay:
       std::fprintf(stderr,

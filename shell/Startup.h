@@ -44,10 +44,10 @@ void Startup(const Phases& phases = {});
 void Main(const Phases& phases = {});
 
 // The whole run; returns the exit status the framework gives. A start that does not join the
-// session does nothing else: 0 when it handed over to the copy that runs, 1 with one line on
-// standard error when there is no display, that copy does not answer or it runs on another
-// display. A run without the one-copy lock says so in one line and goes on. `argc` and `argv`
-// must outlive the call.
+// session does nothing else: 0 when it handed over to the copy that runs or was asked to quit
+// before joining, 1 with one line on standard error when there is no display, that copy does
+// not answer or it runs on another display. A run without the one-copy lock says so in one line
+// and goes on. `argc` and `argv` must outlive the call.
 int RunProgram(int& argc, char** argv, const Phases& phases = {});
 
 }  // namespace shell

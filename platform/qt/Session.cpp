@@ -161,7 +161,14 @@ void StopListening() {
 
 Session::Entry Session::Join(std::string& detail) {
   auto& state = State();
+  // First of all: a logout or Ctrl+C during the display probe or the hand-over wait is kept,
+  // not lost to the default action or to a mask the parent left blocked.
+  qt::InstallQuitSignals();
   if (NeedsDisplayServer() && !linux_display::FindDisplay(detail)) return Entry::NoDisplay;
+  if (qt::QuitAsked()) {
+    linux_display::ReleaseDisplay();
+    return Entry::Signalled;
+  }
 
   std::string failure;
   const std::string lockPath = LockPath(failure);
@@ -171,6 +178,10 @@ Session::Entry Session::Join(std::string& detail) {
   QElapsedTimer waited;
   waited.start();
   for (;;) {
+    if (qt::QuitAsked()) {
+      linux_display::ReleaseDisplay();
+      return Entry::Signalled;
+    }
     auto attempt = lockPath.empty() ? linux_session::LockAttempt{nullptr, false, {}, failure}
                                     : linux_session::TryLock(lockPath);
     if (attempt.held) {
@@ -183,7 +194,6 @@ Session::Entry Session::Join(std::string& detail) {
       // Better a run that cannot tell a second copy than none.
       detail = attempt.failure;
       state.joined = true;
-      qt::InstallQuitSignals();
       return Entry::JoinedWithoutLock;
     }
     // A holder that has not published yet is just starting: it is waited for as one that does
@@ -207,7 +217,6 @@ Session::Entry Session::Join(std::string& detail) {
     QThread::msleep(kRetryMilliseconds);
   }
   state.joined = true;
-  qt::InstallQuitSignals();
   return Entry::Joined;
 }
 

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The real program at the edges of a desktop session, on a virtual X server with a window
 # manager (openbox). Usage: run_session_test.sh <case> <program> <folder of the X helpers>, with <case> one of:
-#   signals       SIGTERM, SIGHUP and SIGINT quit as File > Quit does: status 0, the edits saved
 #   display_lost  the X server killed under the program: a status that is not a signal, one line
 #                 of ours on standard error, the edits saved
 #   no_display    no display at all: status 1 and one line of ours on standard error
@@ -71,40 +70,6 @@ expect_setting() {
   [ "$value" = "$2" ] || fail "$3: $1 is \"$value\" in the settings file, not \"$2\""
 }
 
-case_signals() {
-  start_display
-  local signal status row=0 letters=(T H I)
-  for signal in TERM HUP INT; do
-    rm -f "$settings"
-    start_program "$signal"
-    open_main_window "$signal"
-    expand
-    # One edit finished with Return, one still in its open editor.
-    type_key 1 "${letters[row]}" Return
-    type_key 2 "${letters[row]}2"
-    kill -"$signal" "${pid[$signal]}"
-    wait_end "$signal"
-    [ "$status" -eq 0 ] || fail "SIG$signal: exit status $status"
-    expect_setting Key1 "${letters[row]}" "after SIG$signal"
-    expect_setting Key2 "${letters[row]}2" "after SIG$signal"
-    [ -z "$(ls -A "$XDG_RUNTIME_DIR")" ] || fail "SIG$signal left $(ls "$XDG_RUNTIME_DIR")"
-    ok "SIG$signal quit with status 0 and saved both edits"
-    row=$((row + 1))
-  done
-  check_no_key_down "after the edits"
-
-  # While the start-up message still waits for an answer, the table has not been read yet:
-  # the quit closes the message, lets the start-up finish and saves the table it read.
-  seed_settings
-  start_program starting
-  wait_for_message_box starting
-  kill -TERM "${pid[starting]}"
-  wait_end starting
-  [ "$status" -eq 0 ] || fail "SIGTERM during the start-up message: exit status $status"
-  expect_setting Key1 Z "after SIGTERM during the start-up message"
-  ok "SIGTERM during the start-up message quit with status 0 and kept the stored table"
-}
-
 case_display_lost() {
   start_display
   local status lines
@@ -161,7 +126,7 @@ case_no_display() {
 }
 
 case "$case_name" in
-  signals | display_lost | no_display) "case_$case_name" ;;
+  display_lost | no_display) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"

@@ -283,6 +283,7 @@ TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
     const char* line;
   } cases[] = {
       {Entry::HandedOver, 0, ""},
+      {Entry::Signalled, 0, ""},
       {Entry::NoDisplay, 1,
        "ZibTVRemote needs a graphical session and found no X11 or Wayland display (why).\n"},
       {Entry::Unanswered, 1, "ZibTVRemote is running already but does not answer (why).\n"},
