@@ -10,6 +10,18 @@
 // and ends the process with status 1 before any destructor runs.
 namespace platform::qt {
 
+// Around the construction of the application object, when the framework connects to the display
+// the probe chose: should the start fail (the display gone meanwhile, or its platform unable to
+// start), the process ends with our one line and status 1 in place of the framework's abort and
+// text. The framework's messages are held back until FrameworkStarted, which passes them on.
+// Both also put our handler of X library connection loss in place (EndForLostDisplay).
+void GuardFrameworkStart();
+void FrameworkStarted();
+
+// Ends the process for a lost display: the windows are closed as the guard below does (before
+// the loop runs there is nothing to save), one line says so, status 1. Never returns.
+[[noreturn]] void EndForLostDisplay();
+
 // From now on Qt's own messages are left out once the X connection has broken: they would only
 // repeat, less clearly, what the guard's line says.
 void QuietQtAfterDisplayLoss();

@@ -42,17 +42,6 @@ SessionState& State() {
   return state;
 }
 
-// Qt platforms that draw on a display server; the others (offscreen, vnc, eglfs, ...) need
-// none.
-bool NeedsDisplayServer() {
-  const QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
-  if (platforms.isEmpty()) return true;
-  for (const QString& name : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-    if (!name.startsWith(QLatin1String("xcb")) && !name.startsWith(QLatin1String("wayland")))
-      return false;
-  return true;
-}
-
 // A session is told apart by its display: a start on another display is another session.
 QString SessionFileBase() {
   QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
@@ -124,7 +113,7 @@ void StopListening() {
 
 Session::Entry Session::Join(std::string& detail) {
   auto& state = State();
-  if (NeedsDisplayServer() && !linux_display::FindDisplay(detail)) return Entry::NoDisplay;
+  if (!linux_display::FindDisplay(detail)) return Entry::NoDisplay;
 
   const QString base = SessionFileBase();
   state.serverPath = base + QLatin1String(".socket");

@@ -284,7 +284,7 @@ TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
   } cases[] = {
       {Entry::HandedOver, 0, ""},
       {Entry::NoDisplay, 1,
-       "ZibTVRemote needs a graphical session and found no X11 or Wayland display (why).\n"},
+       "ZibTVRemote needs a graphical session and found no display it could use (why).\n"},
       {Entry::Unanswered, 1, "ZibTVRemote is running already but does not answer (why).\n"},
   };
   for (const auto& c : cases) {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <string>
+
+namespace platform::linux_display {
+
+// A connection to the X server named `display`, or nullptr with why not in `whyNot`: absent,
+// refusing this user (wrong or missing authorization), or a name that is no display. What the
+// X library itself would print about a refusal is kept off standard error.
+xcb_connection_t* ConnectToXServer(const std::string& display, std::string& whyNot);
+
+// Whether the server behind a connection made above has gone away (its socket is closed),
+// without talking to it.
+bool XServerGone(xcb_connection_t* connection);
+
+}  // namespace platform::linux_display
