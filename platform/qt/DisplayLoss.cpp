@@ -2,11 +2,18 @@
 
 #include <xcb/xcb.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <iterator>
 #include <mutex>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "platform/Version.h"
@@ -20,6 +27,9 @@ namespace {
 // When the framework's start fails, the display is asked once more whether it is still there,
 // only to say which of the two happened.
 constexpr int kRecheckMilliseconds = 500;
+// The same when a backend could not use the display: it says so, which is also what a display
+// that is still there and lacks what the backend needs makes it say, so the start waits less.
+constexpr int kBackendRecheckMilliseconds = 200;
 
 bool armed = false;
 bool ending = false;
@@ -36,6 +46,41 @@ struct HeldMessage {
 QtMessageHandler handlerBeforeStart = nullptr;
 std::mutex heldMessagesMutex;  // the framework's own threads give messages too
 std::vector<HeldMessage>* heldMessages = nullptr;
+
+// The framework does not always notice that the X server went away while it connected: it can
+// then read through a null pointer. While it starts, a crash with the display gone is the
+// display's loss; any other goes on to the handler that was there before.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT};
+struct sigaction crashHandlersBeforeStart[std::size(kCrashSignals)];
+std::string* lostWhileStartingLine = nullptr;  // made beforehand: a signal handler cannot
+
+void OnCrashWhileStarting(int signal) {
+  if (lostWhileStartingLine != nullptr && linux_display::DisplayGone(kRecheckMilliseconds)) {
+    (void)!::write(STDERR_FILENO, lostWhileStartingLine->data(), lostWhileStartingLine->size());
+    ::_exit(1);
+  }
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i)
+    if (kCrashSignals[i] == signal) ::sigaction(signal, &crashHandlersBeforeStart[i], nullptr);
+}
+
+void CatchCrashesWhileStarting() {
+  lostWhileStartingLine = new std::string(std::string(build::kApplicationName) +
+                                          ": lost the connection to the display; " +
+                                          CloseWindowsAfterDisplayLoss() + ".\n");
+  struct sigaction action {};
+  action.sa_handler = OnCrashWhileStarting;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i)
+    ::sigaction(kCrashSignals[i], &action, &crashHandlersBeforeStart[i]);
+}
+
+void StopCatchingCrashes() {
+  if (lostWhileStartingLine == nullptr) return;
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i)
+    ::sigaction(kCrashSignals[i], &crashHandlersBeforeStart[i], nullptr);
+  delete lostWhileStartingLine;
+  lostWhileStartingLine = nullptr;
+}
 
 [[noreturn]] void EndWithLine(const std::string& text) {
   std::fprintf(stderr, "%s: %s.\n", build::kApplicationName, text.c_str());
@@ -108,12 +153,14 @@ void EndForLostDisplay() {
 
 void GuardFrameworkStart() {
   linux_display::EndOnXlibConnectionLoss(EndForLostDisplay);
+  if (lostWhileStartingLine == nullptr) CatchCrashesWhileStarting();
   if (handlerBeforeStart == nullptr) handlerBeforeStart = qInstallMessageHandler(HoldWhileStarting);
 }
 
 void FrameworkStarted() {
   // The framework put its own handler in place when it opened its X connection.
   linux_display::EndOnXlibConnectionLoss(EndForLostDisplay);
+  StopCatchingCrashes();
   if (handlerBeforeStart == nullptr) return;
   qInstallMessageHandler(handlerBeforeStart);
   const std::lock_guard<std::mutex> lock(heldMessagesMutex);
@@ -127,6 +174,22 @@ void FrameworkStarted() {
     heldMessages = nullptr;
   }
   handlerBeforeStart = nullptr;
+}
+
+void ChooseBackendsWatchingDisplay(const std::function<void()>& choose) {
+  std::ostringstream said;
+  std::streambuf* const standardError = std::cerr.rdbuf(said.rdbuf());
+  try {
+    choose();
+  } catch (...) {
+    std::cerr.rdbuf(standardError);
+    std::cerr << said.str();
+    throw;
+  }
+  std::cerr.rdbuf(standardError);
+  if (said.str().empty()) return;
+  if (linux_display::DisplayGone(kBackendRecheckMilliseconds)) EndForLostDisplay();
+  std::cerr << said.str();
 }
 
 void QuietQtAfterDisplayLoss() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // When the connection to the display breaks, Qt's window system plug-in ends the process with
@@ -17,6 +18,11 @@ namespace platform::qt {
 // Both also put our handler of X library connection loss in place (EndForLostDisplay).
 void GuardFrameworkStart();
 void FrameworkStarted();
+
+// Runs `choose` (the choice of the key output and the receiver) with what it writes to std::cerr
+// held back: a backend that found no display because the display went away meanwhile would say
+// so before our line does. Passed on when the display is still there.
+void ChooseBackendsWatchingDisplay(const std::function<void()>& choose);
 
 // Ends the process for a lost display: the windows are closed as the guard below does (before
 // the loop runs there is nothing to save), one line says so, status 1. Never returns.

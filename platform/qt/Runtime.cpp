@@ -121,7 +121,7 @@ void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
     }
   }
 
-  if (!Plugins::BackendsChosen()) Plugins::ChooseSystemBackends();
+  if (!Plugins::BackendsChosen()) qt::ChooseBackendsWatchingDisplay(Plugins::ChooseSystemBackends);
   qt::SessionFrameworkUp();
   if (startup) startup();
 }

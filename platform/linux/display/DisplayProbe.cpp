@@ -132,15 +132,14 @@ void ReleaseDisplay() {
   state.chosen = PlatformKind::kUnknown;
 }
 
-bool DisplayGone(int compositorMilliseconds) {
+bool DisplayGone(int milliseconds) {
   const auto& state = State();
   std::string ignored;
   switch (state.chosen) {
     case PlatformKind::kX11:
-      return XServerGone(state.held);
+      return XServerGone(state.held, milliseconds);
     case PlatformKind::kWayland:
-      return compositorMilliseconds > 0 &&
-             !WaylandCompositorAnswers(compositorMilliseconds, ignored);
+      return milliseconds > 0 && !WaylandCompositorAnswers(milliseconds, ignored);
     default:
       return false;
   }

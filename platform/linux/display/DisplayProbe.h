@@ -22,8 +22,9 @@ bool FindDisplay(std::string& whyNot);
 void ReleaseDisplay();
 
 // Whether the display that FindDisplay chose has gone away since: its X server closed the held
-// connection, or (when `compositorMilliseconds` is not 0) its compositor no longer answers a
-// round trip in that time. False once released, and for the platforms without a display server.
-bool DisplayGone(int compositorMilliseconds);
+// connection (waiting up to `milliseconds` for that to show), or its compositor no longer
+// answers a round trip in that time (not asked with 0). False once released, and for the
+// platforms without a display server.
+bool DisplayGone(int milliseconds);
 
 }  // namespace platform::linux_display

@@ -5,6 +5,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,6 +37,11 @@ long long NowMilliseconds() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+bool IsSocket(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
 class Socket {
@@ -122,7 +128,7 @@ bool WaylandCompositorAnswers(int milliseconds, std::string& whyNot) {
     if (error == EAGAIN) {
       // Its queue of connections waiting to be accepted is full: it has stopped accepting.
       whyNot = "the Wayland compositor at " + at + " does not accept connections";
-    } else if (error == ECONNREFUSED) {
+    } else if (error == ECONNREFUSED && IsSocket(path)) {
       whyNot = "no Wayland compositor answers at " + at;
     } else {
       whyNot = at + " names no compositor socket";

@@ -57,12 +57,12 @@ bool Mentions(const std::string& text, const char* word) {
 
 std::string RefusalReason(const std::string& said) {
   if (Mentions(said, "uthoriz") || Mentions(said, "COOKIE") || Mentions(said, "uthenticat"))
-    return "this user is not authorized (see XAUTHORITY)";
+    return "as the authorization cookie is wrong or missing";
   std::string reason = said;
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
   for (char& c : reason)
     if (c == '\n') c = ' ';
-  return "it gave as reason \"" + reason + "\"";
+  return "saying \"" + reason + "\"";
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ xcb_connection_t* ConnectToXServer(const std::string& display, std::string& whyN
       // A server that answered and said no leaves its reason; an absent one leaves nothing.
       whyNot = said.empty()
                    ? "no X server answers at " + at
-                   : "the X server at " + at + " refused the connection: " + RefusalReason(said);
+                   : "the X server at " + at + " refused the connection, " + RefusalReason(said);
       break;
     default:
       whyNot = "the connection to the X server at " + at + " failed (error " +
@@ -100,10 +100,10 @@ xcb_connection_t* ConnectToXServer(const std::string& display, std::string& whyN
   return nullptr;
 }
 
-bool XServerGone(xcb_connection_t* connection) {
+bool XServerGone(xcb_connection_t* connection, int milliseconds) {
   if (connection == nullptr || xcb_connection_has_error(connection) != 0) return true;
   pollfd socket{xcb_get_file_descriptor(connection), POLLIN, 0};
-  if (::poll(&socket, 1, 0) <= 0) return false;
+  if (::poll(&socket, 1, milliseconds) <= 0) return false;
   if ((socket.revents & (POLLHUP | POLLERR)) != 0) return true;
   // Nothing was asked of the server, so anything readable is its end of the stream.
   char byte = 0;

@@ -12,7 +12,8 @@ namespace platform::linux_display {
 xcb_connection_t* ConnectToXServer(const std::string& display, std::string& whyNot);
 
 // Whether the server behind a connection made above has gone away (its socket is closed),
-// without talking to it.
-bool XServerGone(xcb_connection_t* connection);
+// without talking to it; waits up to `milliseconds` for that to show. A server that is killed
+// closes its clients' sockets one by one, so another client may see it go a little earlier.
+bool XServerGone(xcb_connection_t* connection, int milliseconds);
 
 }  // namespace platform::linux_display
