@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QMetaObject>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -97,8 +99,25 @@ bool XConnectionBroken() {
          xcb_connection_has_error(x11->connection()) != 0;
 }
 
+// The Wayland platform says that its connection broke and then ends the process at once with
+// _exit(), which no exit handler sees: this message is the only moment left to save.
+bool WaylandConnectionBroke(const QString& text) {
+  return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+         text.startsWith(QLatin1String("The Wayland connection"));
+}
+
+void EndForLostDisplayOnMainThread() {
+  auto* app = QCoreApplication::instance();
+  if (app == nullptr || QThread::currentThread() == app->thread()) EndForLostDisplay();
+  // The windows belong to the main thread; this one waits there for the end.
+  QMetaObject::invokeMethod(
+      app, [] { EndForLostDisplay(); }, Qt::QueuedConnection);
+  for (;;) ::pause();
+}
+
 void LeaveOutAfterDisplayLoss(QtMsgType type, const QMessageLogContext& context,
                               const QString& text) {
+  if (type != QtFatalMsg && WaylandConnectionBroke(text)) EndForLostDisplayOnMainThread();
   if (XConnectionBroken()) {
     // A fatal message would abort with the framework's text: ours ends it instead.
     if (type == QtFatalMsg) EndForLostDisplay();

@@ -5,6 +5,8 @@
 #              (weston, headless) and an X server, each with QT_QPA_PLATFORM unset, xcb, wayland
 #              and foo: a window on the platform the framework would choose where one answers
 #              (SIGTERM then saves and exits 0), otherwise status 1 and one line of ours, soon
+#   compositor_lost  the compositor killed under the program's start-up message: status 1 and
+#              our one line, not the framework's
 #   x_refused  an X server that wants a cookie the program does not have: status 1 and a line
 #              that says the server refused, not that there is none
 #   x_killed   the X server killed at moments across the program's first half second: status 1,
@@ -39,10 +41,12 @@ err_has_nothing_but_ours() {
 start_compositor() {
   WAYLAND_DEBUG=server weston --backend=headless-backend.so --socket=wl-real --idle-time=0 \
     >"$work/weston.log" 2>&1 &
-  end_at_exit $!
+  compositor_pid=$!
+  end_at_exit "$compositor_pid"
   wait_for 10 test -S "$XDG_RUNTIME_DIR/wl-real" ||
     fail "weston did not start:$(echo; tail -n 20 "$work/weston.log")"
 }
+kill_compositor() { kill -KILL "$compositor_pid"; }
 toplevels_titled() { grep -c "xdg_toplevel@[0-9]*\.set_title(\"$1\")" "$work/weston.log"; }
 new_toplevel_shown() { [ "$(toplevels_titled ZibTVRemote)" -gt "$toplevels_before" ]; }
 
@@ -131,6 +135,21 @@ case_platforms() {
   done
 }
 
+case_compositor_lost() {
+  start_compositor
+  toplevels_before=0
+  WAYLAND_DISPLAY=wl-real start_program app
+  wait_for_window wayland "on the compositor"
+  kill_compositor
+  wait_end app "the compositor was killed"
+  [ "$status" -eq 1 ] || fail "exit status $status after the compositor was killed"
+  # This machine has neither X nor uinput for the keys, which the program says first.
+  [ "$(grep -cv '^ZibTVRemote: remote buttons will press no keys: ' "$work/app.err")" -eq 1 ] &&
+    grep -q '^ZibTVRemote: lost the connection to the display; ' "$work/app.err" ||
+    fail "standard error is not our line"
+  ok "the compositor killed: status 1 and $(tail -n 1 "$work/app.err")"
+}
+
 # An X server that admits only the holders of its cookie.
 start_x_server_with_cookie() {
   xauth -q -f "$work/server-cookie" add :0 . "$(mcookie)"
@@ -197,7 +216,7 @@ case_x_killed() {
 }
 
 case "$case_name" in
-  platforms | x_refused | x_killed) "case_$case_name" ;;
+  platforms | compositor_lost | x_refused | x_killed) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"
