@@ -88,10 +88,9 @@ int RunProgram(int& argc, char** argv, const Phases& phases) {
                    detail.c_str());
       return 1;
     case platform::Session::Entry::NoDisplay:
-      std::fprintf(stderr,
-                   "ZibTVRemote needs a graphical session and found no X11 or Wayland display "
-                   "(%s).\n",
-                   detail.c_str());
+      std::fprintf(
+          stderr, "ZibTVRemote needs a graphical session and found no display it could use (%s).\n",
+          detail.c_str());
       return 1;
     case platform::Session::Entry::Unanswered:
       std::fprintf(stderr, "ZibTVRemote is running already but does not answer (%s).\n",

@@ -101,8 +101,11 @@ void Runtime::Init(int& argc, char** argv) {
 
 void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
   auto& state = State();
-  if (!QCoreApplication::instance())
+  if (!QCoreApplication::instance()) {
+    qt::GuardFrameworkStart();
     state.app = std::make_unique<QApplication>(*state.argc, state.argv);
+    qt::FrameworkStarted();
+  }
   // Which window's closing ends the program is decided by QuitWhenWindowCloses, not by Qt's
   // count of visible windows (a hidden main window is still the program's).
   QApplication::setQuitOnLastWindowClosed(false);
@@ -118,7 +121,7 @@ void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
     }
   }
 
-  if (!Plugins::BackendsChosen()) Plugins::ChooseSystemBackends();
+  if (!Plugins::BackendsChosen()) qt::ChooseBackendsWatchingDisplay(Plugins::ChooseSystemBackends);
   qt::SessionFrameworkUp();
   if (startup) startup();
 }

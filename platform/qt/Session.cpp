@@ -49,17 +49,6 @@ SessionState& State() {
   return state;
 }
 
-// Qt platforms that draw on a display server; the others (offscreen, vnc, eglfs, ...) need
-// none.
-bool NeedsDisplayServer() {
-  const QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
-  if (platforms.isEmpty()) return true;
-  for (const QString& name : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-    if (!name.startsWith(QLatin1String("xcb")) && !name.startsWith(QLatin1String("wayland")))
-      return false;
-  return true;
-}
-
 // The lock lives with what it guards: in the folder that holds the settings file.
 std::string LockPath(std::string& failure) {
   const auto folder = SpecialFolder::Preferences();
@@ -164,7 +153,7 @@ Session::Entry Session::Join(std::string& detail) {
   // First of all: a logout or Ctrl+C during the display probe or the hand-over wait is kept,
   // not lost to the default action or to a mask the parent left blocked.
   qt::InstallQuitSignals();
-  if (NeedsDisplayServer() && !linux_display::FindDisplay(detail)) return Entry::NoDisplay;
+  if (!linux_display::FindDisplay(detail)) return Entry::NoDisplay;
   if (qt::QuitAsked()) {
     linux_display::ReleaseDisplay();
     return Entry::Signalled;

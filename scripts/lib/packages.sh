@@ -1,21 +1,22 @@
 # Debian packages the project needs. Sourced by scripts/run and scripts/test.
 # shellcheck shell=bash
 
-# To build and run the program.
+# To build and run the program; qt6-wayland for a native window in a Wayland session.
 BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-wayland
   libx11-dev libxcb1-dev libxtst-dev libxkbcommon-dev libwayland-dev
   libx11-xcb-dev libxcb-xkb-dev libxcb-xtest0-dev libxcb-xinput-dev
 )
 
 # Further, to run the whole test suite: a virtual X server with a window manager (openbox), xdotool
 # and xprop to drive and inspect the real program in it, setxkbmap to switch its keyboard layout,
-# a headless Wayland compositor (weston) whose keymap the uinput keyboard follows, and qemu with
-# busybox to boot a stock Debian kernel for the kernel-level input tests.
+# a Wayland compositor (weston, headless) whose keymap the uinput keyboard follows and on which
+# the display tests start the program, xauth for the display tests, and qemu with busybox to boot
+# a stock Debian kernel for the kernel-level input tests.
 TEST_PACKAGES=(
   libgtest-dev
-  xvfb xdotool x11-xkb-utils x11-utils openbox weston
+  xvfb xdotool x11-xkb-utils x11-utils openbox weston xauth
   qemu-system-x86 busybox-static cpio
 )
 

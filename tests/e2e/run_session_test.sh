@@ -3,7 +3,6 @@
 # manager (openbox). Usage: run_session_test.sh <case> <program> <folder of the X helpers>, with <case> one of:
 #   display_lost  the X server killed under the program: a status that is not a signal, one line
 #                 of ours on standard error, the edits saved
-#   no_display    no display at all: status 1 and one line of ours on standard error
 set -u
 case_name=$1 program=$2 tools=$3
 source "$(dirname "$0")/x_session.sh"
@@ -105,28 +104,8 @@ case_display_lost() {
   ok "lost during the start-up: status 1, one line, the stored table kept"
 }
 
-case_no_display() {
-  local display status expected
-  for display in "" ":65000"; do
-    if [ -z "$display" ]; then
-      expected='(DISPLAY is not set, and WAYLAND_DISPLAY is not set)'
-      start_program none
-    else
-      expected="(no X server answers at DISPLAY=$display, and WAYLAND_DISPLAY is not set)"
-      DISPLAY=$display start_program none
-    fi
-    wait_end none
-    [ "$status" -eq 1 ] || fail "DISPLAY=\"$display\": exit status $status"
-    [ "$(cat "$work/none.err")" = \
-      "ZibTVRemote needs a graphical session and found no X11 or Wayland display $expected." ] ||
-      fail "DISPLAY=\"$display\": standard error is not our one line"
-    [ -z "$(find "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" -mindepth 1)" ] || fail "files were left behind"
-    ok "DISPLAY=\"$display\": status 1 and our line"
-  done
-}
-
 case "$case_name" in
-  display_lost | no_display) "case_$case_name" ;;
+  display_lost) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"

@@ -39,6 +39,8 @@ TEST(DisplayProbeOnX, HoldsTheServerUntilTheFrameworkHasConnected) {
   if (!server) GTEST_SKIP() << error;
   testsupport::ScopedEnv x("DISPLAY", server->Display());
   testsupport::ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+  testsupport::ScopedEnv platform("QT_QPA_PLATFORM", std::nullopt);
+  testsupport::ScopedEnv sessionType("XDG_SESSION_TYPE", std::nullopt);
 
   Display* bystander = XOpenDisplay(server->Display().c_str());
   ASSERT_NE(bystander, nullptr);

@@ -285,7 +285,7 @@ TEST_F(StartupTest, StartThatDoesNotJoinTheSessionRunsNothingElse) {
       {Entry::HandedOver, 0, ""},
       {Entry::Signalled, 0, ""},
       {Entry::NoDisplay, 1,
-       "ZibTVRemote needs a graphical session and found no X11 or Wayland display (why).\n"},
+       "ZibTVRemote needs a graphical session and found no display it could use (why).\n"},
       {Entry::Unanswered, 1, "ZibTVRemote is running already but does not answer (why).\n"},
       {Entry::OtherDisplay, 1,
        "ZibTVRemote is running already on another display (why) with the same settings file; "

@@ -1,61 +1,148 @@
-// The X headers come last: they define macros (None, Bool) that would clash with our names.
 #include "platform/linux/display/DisplayProbe.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
-#include <X11/Xlib.h>
+#include "platform/linux/display/PlatformOrder.h"
+#include "platform/linux/display/WaylandProbe.h"
+#include "platform/linux/display/XServerProbe.h"
 
 namespace platform::linux_display {
 namespace {
+
+struct ProbeState {
+  xcb_connection_t* held = nullptr;  // the probe's X connection, until the framework has its own
+  PlatformKind chosen = PlatformKind::kUnknown;
+  bool pinned = false;
+  std::optional<std::string> userPlatform;  // QT_QPA_PLATFORM as it was before it was pinned
+};
+
+ProbeState& State() {
+  static ProbeState state;
+  return state;
+}
 
 const char* Variable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-Display* held = nullptr;  // the probe's connection, until the framework has its own
-
-bool XServerAnswers(const char* name) {
-  Display* display = XOpenDisplay(name);
-  if (display == nullptr) return false;
-  ReleaseDisplay();
-  held = display;
+bool TryXServer(std::string& whyNot) {
+  const char* display = Variable("DISPLAY");
+  if (display == nullptr) {
+    whyNot = "DISPLAY is not set";
+    return false;
+  }
+  xcb_connection_t* connection = ConnectToXServer(display, whyNot);
+  if (connection == nullptr) return false;
+  State().held = connection;
   return true;
 }
 
-std::string WaylandSocketPath(const std::string& name) {
-  if (name.front() == '/') return name;
-  const char* runtimeDir = Variable("XDG_RUNTIME_DIR");
-  return runtimeDir != nullptr ? std::string(runtimeDir) + "/" + name : std::string();
+bool TryFramebuffer(const std::string& entry, std::string& whyNot) {
+  const std::string device = PlatformArgument(entry, "fb").value_or("/dev/fb0");
+  struct stat info {};
+  const int fd = ::stat(device.c_str(), &info) == 0 && S_ISCHR(info.st_mode)
+                     ? ::open(device.c_str(), O_RDWR | O_CLOEXEC)
+                     : -1;
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  whyNot = "linuxfb has no framebuffer device at " + device;
+  return false;
 }
 
-bool IsSocket(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+bool TryPlatform(const std::string& entry, std::string& whyNot) {
+  switch (KindOf(entry)) {
+    case PlatformKind::kX11:
+      return TryXServer(whyNot);
+    case PlatformKind::kWayland:
+      return WaylandCompositorAnswers(kWaylandAnswerMilliseconds, whyNot);
+    case PlatformKind::kFramebuffer:
+      return TryFramebuffer(entry, whyNot);
+    case PlatformKind::kNoServer:
+      return true;
+    case PlatformKind::kUnknown:
+      break;
+  }
+  whyNot = "there is no platform named \"" + std::string(PlatformName(entry)) + "\"";
+  return false;
+}
+
+void Pin(const std::string& entry, PlatformKind kind) {
+  auto& state = State();
+  if (!state.pinned) {
+    const char* user = std::getenv("QT_QPA_PLATFORM");
+    state.userPlatform = user != nullptr ? std::optional<std::string>(user) : std::nullopt;
+    state.pinned = true;
+  }
+  ::setenv("QT_QPA_PLATFORM", entry.c_str(), 1);
+  state.chosen = kind;
 }
 
 }  // namespace
 
-void ReleaseDisplay() {
-  if (held == nullptr) return;
-  XCloseDisplay(held);
-  held = nullptr;
+bool FindDisplay(std::string& whyNot) {
+  ReleaseDisplay();  // what an earlier call held and pinned
+  const auto environment = CurrentPlatformEnvironment();
+  const auto entries = PlatformsToTry(environment);
+  std::vector<std::string> reasons;
+  for (const auto& entry : entries) {
+    std::string reason;
+    if (TryPlatform(entry, reason)) {
+      Pin(entry, KindOf(entry));
+      return true;
+    }
+    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end())
+      reasons.push_back(reason);
+  }
+
+  const bool given = environment.qpaPlatform && !environment.qpaPlatform->empty();
+  const bool triedWayland = std::any_of(entries.begin(), entries.end(), [](const auto& entry) {
+    return KindOf(entry) == PlatformKind::kWayland;
+  });
+  if (!given && !triedWayland) reasons.emplace_back("WAYLAND_DISPLAY is not set");
+  whyNot = given ? "QT_QPA_PLATFORM=" + *environment.qpaPlatform + ": " : std::string();
+  for (std::size_t i = 0; i < reasons.size(); ++i) whyNot += (i == 0 ? "" : ", and ") + reasons[i];
+  return false;
 }
 
-bool FindDisplay(std::string& whyNot) {
-  const char* x = Variable("DISPLAY");
-  if (x != nullptr && XServerAnswers(x)) return true;
-  const char* wayland = Variable("WAYLAND_DISPLAY");
-  if (wayland != nullptr && IsSocket(WaylandSocketPath(wayland))) return true;
+void ReleaseDisplay() {
+  auto& state = State();
+  if (state.held != nullptr) {
+    // Safe on a connection whose server has gone: it only closes the socket.
+    xcb_disconnect(state.held);
+    state.held = nullptr;
+  }
+  if (state.pinned) {
+    if (state.userPlatform) {
+      ::setenv("QT_QPA_PLATFORM", state.userPlatform->c_str(), 1);
+    } else {
+      ::unsetenv("QT_QPA_PLATFORM");
+    }
+    state.pinned = false;
+  }
+  state.chosen = PlatformKind::kUnknown;
+}
 
-  whyNot = x != nullptr ? "no X server answers at DISPLAY=" + std::string(x)
-                        : std::string("DISPLAY is not set");
-  whyNot += wayland != nullptr
-                ? ", and WAYLAND_DISPLAY=" + std::string(wayland) + " names no compositor socket"
-                : ", and WAYLAND_DISPLAY is not set";
-  return false;
+bool DisplayGone(int milliseconds) {
+  const auto& state = State();
+  std::string ignored;
+  switch (state.chosen) {
+    case PlatformKind::kX11:
+      return XServerGone(state.held, milliseconds);
+    case PlatformKind::kWayland:
+      return milliseconds > 0 && !WaylandCompositorAnswers(milliseconds, ignored);
+    default:
+      return false;
+  }
 }
 
 }  // namespace platform::linux_display
