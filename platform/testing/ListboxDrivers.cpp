@@ -1,6 +1,7 @@
 #include "platform/testing/ListboxDrivers.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
 
@@ -14,6 +15,13 @@ namespace {
 
 // Outside the list a driver raises what the list's own calls raise.
 void CheckCell(const Listbox& list, int row, int column) { (void)list.Cell(row, column); }
+
+void AddResizable(const QHeaderView& header, const char* section, std::vector<std::string>& out) {
+  for (int i = 0; i < header.count(); ++i)
+    if (header.sectionResizeMode(i) != QHeaderView::Fixed)
+      out.push_back(std::string(section) + " " + std::to_string(i));
+  if (header.stretchLastSection()) out.push_back(std::string("the last ") + section + " stretches");
+}
 
 }  // namespace
 
@@ -48,6 +56,14 @@ void UserClickCheck(Listbox& list, int row, int column) {
   QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
                       Qt::NoModifier);
   QApplication::sendEvent(table->viewport(), &release);
+}
+
+std::vector<std::string> ResizableSections(const Listbox& list) {
+  const auto* table = qt::TableOf(list);
+  std::vector<std::string> resizable;
+  AddResizable(*table->horizontalHeader(), "column", resizable);
+  AddResizable(*table->verticalHeader(), "row", resizable);
+  return resizable;
 }
 
 }  // namespace platform::testing

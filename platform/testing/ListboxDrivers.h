@@ -4,7 +4,9 @@
 // delegate's mouse handling, so that the list learns of the change as it would from a real edit
 // or click.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 class Listbox;
@@ -17,5 +19,8 @@ namespace platform::testing {
 void UserEditCell(Listbox& list, int row, int column, std::string_view text);
 // Clicks the middle of a check cell's box.
 void UserClickCheck(Listbox& list, int row, int column);
+// Every edge the user could drag to resize a heading or a row ("column 2", "row 0"), and a last
+// column or row that stretches to fill the list. Empty when the layout is fixed.
+std::vector<std::string> ResizableSections(const Listbox& list);
 
 }  // namespace platform::testing
