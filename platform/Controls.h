@@ -190,11 +190,6 @@ class Listbox : public Control {
   int ListIndex() const;
   void SetListIndex(int row);
 
-  // What the user does, for tests: types `text` into the cell's editor and commits it; clicks a
-  // check cell.
-  void UserEditCell(int row, int column, std::string_view text);
-  void UserClickCheck(int row, int column);
-
   ~Listbox() override;
 
  private:

@@ -12,7 +12,7 @@
 #include "platform/Application.h"
 #include "platform/Runtime.h"
 #include "platform/qt/ControlImpl.h"
-#include "platform/qt/ListboxWidgets.h"
+#include "platform/qt/ListboxTable.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"

@@ -7,6 +7,7 @@
 #include "core/Window1.h"
 #include "platform/KeyPress.h"
 #include "platform/Yield.h"
+#include "platform/testing/ListboxDrivers.h"
 #include "tests/core/CoreTestSupport.h"
 
 namespace {
@@ -178,8 +179,8 @@ TEST_F(KeystrokeEngine, EditsMadeInsideAYieldCountForTheRestOfTheWalk) {
 
 // The engine reads the cells at every event, so an edit counts from the next one on.
 TEST_F(KeystrokeEngine, UserEditTakesEffectAtTheNextEvent) {
-  list->UserEditCell(0, core::kColumnKey, "Q");
-  list->UserClickCheck(0, core::kColumnShift);
+  platform::testing::UserEditCell(*list, 0, core::kColumnKey, "Q");
+  platform::testing::UserClickCheck(*list, 0, core::kColumnShift);
   window->buttonpressed(1);
   ASSERT_EQ(fw->keys->Pressed().size(), 1u);
   EXPECT_EQ(fw->keys->Pressed()[0].charCode, 'Q');

@@ -11,6 +11,7 @@
 #include "platform/Strings.h"
 #include "platform/Window.h"
 #include "platform/Yield.h"
+#include "platform/testing/ListboxDrivers.h"
 #include "settings/BrioEasyPrefs.h"
 #include "shell/App.h"
 #include "tests/core/CoreTestSupport.h"
@@ -195,7 +196,7 @@ TEST_F(OpenClose, ExactlyOneSavePerClose) {
   window->PushButton1()->Push();
   window->DisclosureTriangle1()->Click();
   window->CheckBox1()->Click();
-  window->Listbox1()->UserEditCell(0, core::kColumnKey, "X");
+  platform::testing::UserEditCell(*window->Listbox1(), 0, core::kColumnKey, "X");
   EXPECT_TRUE(ReadSettingsFile().empty());  // edits live only in the table
 
   window->Close();

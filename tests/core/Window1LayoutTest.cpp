@@ -5,6 +5,7 @@
 
 #include "core/Window1.h"
 #include "platform/Controls.h"
+#include "platform/testing/ListboxDrivers.h"
 #include "shell/MenuBar1.h"
 #include "tests/core/CoreTestSupport.h"
 #include "tests/core/UnopenedWindow1.h"
@@ -98,6 +99,11 @@ TEST_F(Window1Layout, ListFollowsTheWindowHeight) {
   window->SetHeight(50);
   EXPECT_EQ(window->Height(), 50);
   EXPECT_LE(list->Height(), 0);
+}
+
+// Widths are the layout's: a dragged edge would also bring the hidden ID column back.
+TEST_F(Window1Layout, TheUserCannotResizeTheListsColumnsOrRows) {
+  EXPECT_EQ(platform::testing::ResizableSections(*window->Listbox1()), std::vector<std::string>{});
 }
 
 TEST_F(Window1Layout, MenuItemsComeFromTheWindowsBar) {

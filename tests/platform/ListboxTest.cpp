@@ -9,7 +9,8 @@
 
 #include "platform/Runtime.h"
 #include "platform/Window.h"
-#include "platform/qt/ListboxWidgets.h"
+#include "platform/qt/ListboxTable.h"
+#include "platform/testing/ListboxDrivers.h"
 #include "platform/testing/TestFramework.h"
 #include "tests/platform/TestWindows.h"
 
@@ -117,10 +118,10 @@ TEST_F(ListboxTest, UserEditsReachTheCellWithoutLineBreaks) {
       {"q", "q"}, {"a\nb", "ab"}, {"x\r\ny\rz\n", "xyz"}, {"", ""}, {"long text", "long text"}};
   for (const auto& [text, stored] : typed) {
     SCOPED_TRACE(text);
-    list->UserEditCell(4, 2, text);
+    platform::testing::UserEditCell(*list, 4, 2, text);
     EXPECT_EQ(list->Cell(4, 2), stored);
   }
-  list->UserEditCell(4, 1, "not editable");
+  platform::testing::UserEditCell(*list, 4, 1, "not editable");
   EXPECT_EQ(list->Cell(4, 1), "Button 5");
 }
 
@@ -154,13 +155,13 @@ TEST_F(ListboxTest, AnEditStillOpenWhenTheWindowClosesIsKept) {
 
 TEST_F(ListboxTest, ClickingACheckCellTogglesItAndOtherCellsStayUnchecked) {
   window->Show();
-  list->UserClickCheck(6, 3);
+  platform::testing::UserClickCheck(*list, 6, 3);
   EXPECT_TRUE(list->CellCheck(6, 3));
-  list->UserClickCheck(6, 3);
+  platform::testing::UserClickCheck(*list, 6, 3);
   EXPECT_FALSE(list->CellCheck(6, 3));
-  list->UserClickCheck(6, 2);  // not a check column
+  platform::testing::UserClickCheck(*list, 6, 2);  // not a check column
   EXPECT_FALSE(list->CellCheck(6, 2));
-  list->UserClickCheck(0, 6);
+  platform::testing::UserClickCheck(*list, 0, 6);
   EXPECT_TRUE(list->CellCheck(0, 6));
   EXPECT_EQ(list->Cell(0, 6), "");
 }

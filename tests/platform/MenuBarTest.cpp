@@ -14,7 +14,7 @@
 #include "platform/Runtime.h"
 #include "platform/Window.h"
 #include "platform/qt/ControlImpl.h"
-#include "platform/qt/ListboxWidgets.h"
+#include "platform/qt/ListboxTable.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"
 #include "platform/testing/TestFramework.h"
