@@ -18,13 +18,7 @@ require_tools Xvfb xdotool weston xauth mcookie
 
 start_session
 mkdir -p "$XDG_CONFIG_HOME"
-passed=0
 no_display_line='^ZibTVRemote needs a graphical session and found no display it could use (.*)\.$'
-
-ok() {
-  echo "ok: $*"
-  passed=$((passed + 1))
-}
 
 # The run's standard error is exactly one line, matching the regular expression.
 err_is_our_line() {

@@ -19,18 +19,6 @@ require_tools Xvfb xdotool xprop openbox
 start_session
 mkdir -p "$XDG_CONFIG_HOME"
 lock="$XDG_CONFIG_HOME/ZibTVRemote.lock"
-passed=0
-
-ok() {
-  echo "ok: $*"
-  passed=$((passed + 1))
-}
-
-# start_display [tcp]: a fresh X server on a free display, with openbox managing its windows.
-start_display() {
-  start_x_server "$@"
-  start_window_manager
-}
 
 main_windows() { xdotool search --onlyvisible --name "$main_title" 2>/dev/null; }
 only_main_window_is() { [ "$(main_windows)" = "$1" ]; }
@@ -38,21 +26,6 @@ main_window_count() { xdotool search --name "$main_title" 2>/dev/null | wc -l; }
 
 # The settings file as it stands: its content and the time it was last written.
 settings_state() { stat -c '%y %s' "$settings" && md5sum <"$settings"; }
-
-message_box_of() { [ -n "$(windows_of "$1" '^ZibTVRemote$')" ]; }
-
-# quit_by_ctrl_q NAME: File > Quit by its shortcut into the activated main window (`main`), tried
-# again while the program runs (it counts the window as active only after a moment), then waits
-# for the end as wait_end does.
-quit_by_ctrl_q() {
-  local i
-  for ((i = 0; i < 5; i++)); do
-    focus_window "$main"
-    xdotool key ctrl+q
-    wait_for 5 not program_is_running "$1" && break
-  done
-  wait_end "$1"
-}
 
 # hands_over NAME WHAT: runs the program as NAME (in the caller's environment), which must hand
 # over to the copy `first` and leave the settings file as it was.

@@ -17,46 +17,6 @@ require_tools Xvfb xdotool xprop openbox perl
 
 start_session
 mkdir -p "$XDG_CONFIG_HOME"
-passed=0
-
-ok() {
-  echo "ok: $*"
-  passed=$((passed + 1))
-}
-
-start_display() {
-  start_x_server
-  start_window_manager
-}
-
-message_box_of() { [ -n "$(windows_of "$1" '^ZibTVRemote$')" ]; }
-wait_for_message_box() {
-  wait_for 30 message_box_of "$1" || fail "no message box titled ZibTVRemote from $1"
-}
-
-# A settings file as a user's earlier run left it: Key1 is Z.
-seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
-
-expand() {
-  focus_window "$main"
-  expand_main_window
-}
-
-# type_key ROW TEXT [KEY]: double-clicks the row's Key cell, which opens its editor, and types
-# TEXT over the old key; with KEY (Return) the editor closes, without it the editor stays open.
-type_key() {
-  click_content 197 "$(key_cell_y "$1")" --repeat 2 --delay 80
-  sleep 1
-  xdotool type --delay 40 "$2"
-  [ $# -lt 3 ] || xdotool key "$3"
-  sleep 0.3
-}
-
-expect_setting() {
-  local value
-  value=$(setting "$1")
-  [ "$value" = "$2" ] || fail "$3: $1 is \"$value\" in the settings file, not \"$2\""
-}
 
 # edited_run NAME LETTER: a fresh run with its main window open and Key1 set to LETTER.
 edited_run() {

@@ -246,3 +246,64 @@ help_is_shown() { [ -n "$(help_windows)" ]; }
 
 # setting NAME: the value line after NAME in the settings file.
 setting() { awk -v name="$1" 'found { print; exit } $0 == name { found = 1 }' "$settings"; }
+
+# What the case scripts share. Each passed check says so with ok; the script ends by printing
+# how many passed.
+passed=0
+ok() {
+  echo "ok: $*"
+  passed=$((passed + 1))
+}
+
+# start_display [tcp]: a fresh X server on a free display, with openbox managing its windows.
+start_display() {
+  start_x_server "$@"
+  start_window_manager
+}
+
+# wait_for_message_box NAME: waits until the program shows its start-up message (this machine
+# has no receiver) and checks the box's title.
+message_box_of() { [ -n "$(windows_of "$1" '^ZibTVRemote$')" ]; }
+wait_for_message_box() {
+  wait_for 30 message_box_of "$1" || fail "no message box titled ZibTVRemote from $1"
+}
+
+# A settings file as a user's earlier run left it: Key1 is Z.
+seed_settings() { printf 'Key1\nZ\n' >"$settings"; }
+
+# Opens the table of the main window (`main`) with the disclosure triangle.
+expand() {
+  focus_window "$main"
+  expand_main_window
+}
+
+# type_key ROW TEXT [KEY]: double-clicks the row's Key cell, which opens its editor, and types
+# TEXT over the old key; with KEY (Return) the editor closes, without it the editor stays open.
+type_key() {
+  click_content 197 "$(key_cell_y "$1")" --repeat 2 --delay 80
+  sleep 1
+  xdotool type --delay 40 "$2"
+  [ $# -lt 3 ] || xdotool key "$3"
+  sleep 0.3
+}
+
+# quit_by_ctrl_q NAME: File > Quit by its shortcut, typed on the keyboard (pressed and released
+# through XTEST) into the activated main window, then waits for the end as wait_end does. The
+# shortcut goes nowhere until the program counts the window as active, so it is tried again while
+# the program runs.
+quit_by_ctrl_q() {
+  local i
+  for ((i = 0; i < 5; i++)); do
+    focus_window "$main"
+    xdotool key ctrl+q
+    wait_for 5 not program_is_running "$1" && break
+  done
+  wait_end "$1"
+}
+
+# expect_setting NAME VALUE WHEN: the settings file holds VALUE for NAME, or the test fails.
+expect_setting() {
+  local value
+  value=$(setting "$1")
+  [ "$value" = "$2" ] || fail "$3: $1 is \"$value\" in the settings file, not \"$2\""
+}
