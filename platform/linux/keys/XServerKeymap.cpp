@@ -23,12 +23,10 @@ int LevelOf(const XkbKeyTypeRec& type, unsigned realModifiers) {
   return 0;
 }
 
-// The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
-// the next key: between a real keyboard and XTest at every remote button the user presses after
-// typing. It tells that as a new keyboard "by SetMap" with the same key codes. The keymap that
-// interprets our own presses is XTest's, which such a switch does not change; a real change of
-// the keymap comes by its own request (a new keymap loaded, or SetMap with a map notice).
-bool IsKeymapPivot(const XkbNewKeyboardNotifyEvent& event) {
+// A keymap copied onto the core keyboard (see CopiedKeymaps): between a real keyboard and XTest
+// at every remote button the user presses after typing. Elsewhere a change of the keymap comes by
+// its own request (a new keymap loaded, or SetMap with a map notice).
+bool IsCopiedKeymap(const XkbNewKeyboardNotifyEvent& event) {
   return event.req_minor == X_kbSetMap && event.min_key_code == event.old_min_key_code &&
          event.max_key_code == event.old_max_key_code;
 }
@@ -46,7 +44,8 @@ unsigned RealModifiersOf(TypingState state) {
 
 }  // namespace
 
-XServerKeymap::XServerKeymap(Display* display) : display_(display) {
+XServerKeymap::XServerKeymap(Display* display, CopiedKeymaps copied)
+    : display_(display), copied_(copied) {
   int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
   if (XkbQueryExtension(display_, &opcode, &eventBase, &errorBase, &major, &minor)) {
     xkbEventType_ = eventBase;
@@ -96,7 +95,7 @@ void XServerKeymap::Update() {
           changed = true;
           break;
         case XkbNewKeyboardNotify:
-          if (!IsKeymapPivot(event.new_kbd)) changed = true;
+          if (copied_ == CopiedKeymaps::kFollow || !IsCopiedKeymap(event.new_kbd)) changed = true;
           break;
         default:
           break;

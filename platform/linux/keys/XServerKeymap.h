@@ -19,8 +19,15 @@ namespace platform::linux_keys {
 // change, so a layout or group switch still counts from the very next press.
 class XServerKeymap {
  public:
+  // The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
+  // the next key, and tells it as a new keyboard "by SetMap" with the same key codes. XWayland
+  // tells a new keymap from the compositor in just the same way. Whether such a notice counts:
+  // for XTest presses it does not (they are read with XTest's own keymap, which the copy does
+  // not change); for keys that reach the server through the compositor it must.
+  enum class CopiedKeymaps { kIgnore, kFollow };
+
   // Asks the server for its notices on `display` and fetches the keymap and the group.
-  explicit XServerKeymap(_XDisplay* display);
+  explicit XServerKeymap(_XDisplay* display, CopiedKeymaps copied = CopiedKeymaps::kIgnore);
   // Frees the copy alone: it never talks to the server, whose connection may be closed by then.
   ~XServerKeymap();
   XServerKeymap(const XServerKeymap&) = delete;
@@ -56,6 +63,7 @@ class XServerKeymap {
   int GroupOf(int keyCode) const;
 
   _XDisplay* display_;
+  CopiedKeymaps copied_;
   int xkbEventType_ = -1;  // no XKB: no notices of its own, and no keymap to fetch either
   _XkbDesc* xkb_ = nullptr;
   int group_ = 0;

@@ -16,8 +16,10 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/KeyPress.h"
+#include "platform/linux/keys/EvdevKeymap.h"
 #include "platform/linux/keys/KeyOutputs.h"
 
 namespace {
@@ -121,75 +123,89 @@ void WaitForCompositorToUseKeyboard(Millis timeout) {
   }
 }
 
-std::string Run() {
-  Expect(std::getenv("DISPLAY") == nullptr, "DISPLAY is set: the keymap would come from X");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  Expect(wayland != nullptr, "WAYLAND_DISPLAY is not set");
+struct Row {
+  int charCode;
+  const char* keysym;  // what the session must make of the row's key, on every layout here
+};
+constexpr Row kRows[] = {{'z', "z"}, {'y', "y"}, {'-', "minus"}, {'a', "a"}};
+
+// The key codes the output gives for the rows, to see when it has taken in a new keymap.
+std::string Codes(platform::KeyOutput& output) {
+  std::string codes;
+  for (const auto& row : kRows) codes += std::to_string(output.KeyCodeFor(row.charCode)) + " ";
+  return codes;
+}
+
+// `layouts`: the one the session has now, then those to switch to. `road`: where the keymap must
+// come from, "wayland" (the compositor) or "x" (the X server, XWayland here).
+std::string Run(const std::vector<std::string>& layouts, const std::string& road) {
+  const std::string source = road == "x" ? "the X server" : "the Wayland compositor";
+  Expect(std::getenv("WAYLAND_DISPLAY") != nullptr, "WAYLAND_DISPLAY is not set");
+  const auto places = platform::linux_keys::KeymapPlacesOfThisSession();
+  std::string error;
+  const auto keymap = platform::linux_keys::OpenSessionKeymap(places, error);
+  Expect(keymap != nullptr && keymap->Source().rfind(source, 0) == 0,
+         "the keymap would come from " + (keymap ? keymap->Source() : error) + ", not " + source);
 
   Wev wev;
   Expect(wev.LineWith("wl_keyboard] enter", Millis{60000}).has_value(),
          "wev never had the keyboard focus; it printed:\n" + wev.Seen());
 
-  std::string error;
   platform::linux_keys::UinputKeyboard::Options options;
   options.name = kKeyboardName;
-  const auto output = platform::linux_keys::NewUinputKeyOutput(
-      options, platform::linux_keys::KeymapPlacesOfThisSession(), error);
+  const auto output = platform::linux_keys::NewUinputKeyOutput(options, places, error);
   Expect(output != nullptr, "the uinput key output was not made: " + error);
   WaitForCompositorToUseKeyboard(Millis{30000});
 
-  const char* layouts[] = {"de", "fr"};
-  std::string shown;
-  int lastA = output->KeyCodeFor('a');
-  for (const char* layout : layouts) {
-    // The session's configuration set the first layout before the program started.
-    if (layout != layouts[0]) {
-      const std::string command = std::string("swaymsg input type:keyboard xkb_layout ") + layout;
+  for (const auto& layout : layouts) {
+    if (&layout != &layouts.front()) {
+      const std::string command = "swaymsg input type:keyboard xkb_layout " + layout;
+      const std::string before = Codes(*output);
       Expect(std::system((command + " >/dev/null").c_str()) == 0, command + " failed");
       // The compositor sends the new keymap to every client; the output takes it in on a press.
       const auto end = Clock::now() + Millis{10000};
-      while (output->KeyCodeFor('a') == lastA) {
-        Expect(Clock::now() < end, std::string("the key output never saw the switch to ") + layout);
+      while (Codes(*output) == before) {
+        Expect(Clock::now() < end, "the key output never saw the switch to " + layout);
         std::this_thread::sleep_for(Millis{50});
       }
     }
-    const struct {
-      int charCode;
-      const char* keysym;
-    } rows[] = {{'z', "z"}, {'y', "y"}, {'-', "minus"}, {'a', "a"}};
-    for (const auto& row : rows) {
+    for (const auto& row : kRows) {
       platform::KeyStroke stroke;
       stroke.charCode = row.charCode;
       stroke.keyCode = output->KeyCodeFor(row.charCode);
       output->Press(stroke);
       const std::string got = wev.NextPressedKeysym(Millis{10000});
-      Expect(got == row.keysym, std::string("on ") + layout + ": row " +
-                                    static_cast<char>(row.charCode) + " arrived as " +
-                                    (got.empty() ? "nothing" : got) + ", not " + row.keysym +
-                                    "; wev printed:\n" + wev.Seen());
+      Expect(got == row.keysym, "on " + layout + ": row " + static_cast<char>(row.charCode) +
+                                    " arrived as " + (got.empty() ? "nothing" : got) + ", not " +
+                                    row.keysym + "; wev printed:\n" + wev.Seen());
     }
-    lastA = output->KeyCodeFor('a');
-    shown += (shown.empty() ? "" : ", then ") + std::string(layout);
   }
-  return "in a Wayland session that reads the uinput keyboard through libinput, rows z, y, - "
-         "and a arrived in the focused client as z, y, minus and a on " +
-         shown + " (switched while the key output stayed open)";
+  std::string shown;
+  for (const auto& layout : layouts) shown += (shown.empty() ? "" : ", then ") + layout;
+  return "with the keymap from " + keymap->Source() +
+         ", rows z, y, - and a arrived in the focused client as z, y, minus and a on " + shown +
+         " (switched while the key output stayed open)";
 }
 
 }  // namespace
 
-int main() {
+// Usage: zibk-wayland-keys NAME wayland|x LAYOUT... (see Run)
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: %s NAME wayland|x LAYOUT...\n", argv[0]);
+    return 2;
+  }
   const auto start = Clock::now();
   std::string outcome;
   bool ok = false;
   try {
-    outcome = Run();
+    outcome = Run(std::vector<std::string>(argv + 3, argv + argc), argv[2]);
     ok = true;
   } catch (const std::exception& e) {
     outcome = e.what();
   }
   const auto ms = std::chrono::duration_cast<Millis>(Clock::now() - start).count();
-  std::printf("ZIBK: %s uinput-keyboard-in-wayland-session (%lld ms): %s\n", ok ? "PASS" : "FAIL",
+  std::printf("ZIBK: %s %s (%lld ms): %s\n", ok ? "PASS" : "FAIL", argv[1],
               static_cast<long long>(ms), outcome.c_str());
   return ok ? 0 : 1;
 }

@@ -40,20 +40,22 @@ runtime=/run/user/1000
 busybox mkdir -p $runtime
 busybox chown 1000:1000 $runtime /home/zib
 busybox chmod 700 $runtime
+busybox mkdir -p -m 1777 /tmp/.X11-unix
 as_user() {
   su -s /bin/sh zib -c "env XDG_RUNTIME_DIR=$runtime LIBSEAT_BACKEND=seatd $*"
 }
 as_user WLR_BACKENDS=headless,libinput WLR_RENDERER=pixman \
   sway -d -c /etc/zibk/sway.config >/tmp/sway.log 2>&1 &
 
-# sway is ready once both its sockets are there.
+# sway is ready once its sockets are there, XWayland's among them.
 wayland=
 ipc=
+x=
 tries=0
-while [ -z "$wayland" ] || [ -z "$ipc" ]; do
+while [ -z "$wayland" ] || [ -z "$ipc" ] || [ -z "$x" ]; do
   tries=$((tries + 1))
   if [ $tries -gt 240 ]; then
-    echo "ZIBK: FAIL uinput-keyboard-in-wayland-session: sway did not start within 120 s"
+    echo "ZIBK: FAIL uinput-keyboard-in-wayland-session: sway or its XWayland did not start within 120 s"
     log_tails
     echo "ZIBK: EXIT 1"
     busybox poweroff -f
@@ -65,11 +67,19 @@ while [ -z "$wayland" ] || [ -z "$ipc" ]; do
   for s in $runtime/sway-ipc.*.sock; do
     [ -S "$s" ] && ipc=$s
   done
+  for s in /tmp/.X11-unix/X*; do
+    [ -S "$s" ] && x=:${s##*/X}
+  done
 done
-say "sway is up on $wayland after $((tries / 2)) s"
+say "sway is up on $wayland and XWayland on $x after $((tries / 2)) s"
 
-as_user WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys
-rc=$?
+# The keymap from the compositor, with no X server in the environment (sway starts on de); then
+# from XWayland, which mirrors the compositor's (the first pass left it on fr).
+rc=0
+as_user WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys \
+  uinput-keyboard-in-wayland-session wayland de fr || rc=1
+as_user DISPLAY="$x" WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys \
+  uinput-keyboard-in-wayland-session-through-xwayland x fr de || rc=1
 [ $rc -eq 0 ] || log_tails
 echo "ZIBK: EXIT $rc"
 busybox sync
