@@ -11,11 +11,13 @@ BUILD_PACKAGES=(
 # Further, to run the whole test suite: a virtual X server with a window manager (openbox), xdotool
 # and xprop to drive and inspect the real program in it, setxkbmap to switch its keyboard layout,
 # a headless Wayland compositor (weston) whose keymap the uinput keyboard follows, and qemu with
-# busybox to boot a stock Debian kernel for the kernel-level input tests.
+# busybox to boot a stock Debian kernel for the kernel-level input tests; inside that guest, a
+# Wayland session (sway with udev, seatd, XWayland and a font) and wev to show what it receives.
 TEST_PACKAGES=(
   libgtest-dev
   xvfb xdotool x11-xkb-utils x11-utils openbox weston
   qemu-system-x86 busybox-static cpio
+  sway seatd udev xwayland wev fonts-dejavu-core
 )
 
 # Installs whatever of the given packages is missing: directly as root, through sudo otherwise.
