@@ -7,6 +7,7 @@ is_static() { [ -x "$1" ] && ! LC_ALL=C ldd "$1" >/dev/null 2>&1; }
 # A program and the libraries it loads, at their own paths, the loader among them.
 copy_with_libraries() {
   local file lib
+  : "${root:?}"
   for file in "$@"; do
     mkdir -p "$root$(dirname "$file")"
     cp -L "$file" "$root$file"

@@ -11,7 +11,7 @@ out=$3
 session=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-# shellcheck source=initramfs-lib.sh
+# shellcheck source-path=SCRIPTDIR source=initramfs-lib.sh
 . "$here/initramfs-lib.sh"
 
 # Both must be static: the guest has no C library of its own.

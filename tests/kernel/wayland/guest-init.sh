@@ -33,7 +33,9 @@ log_tails() {
 }
 
 /lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1 || say "udevd did not start"
-udevadm trigger --action=add && udevadm settle --timeout=60 || say "udev did not settle"
+if ! udevadm trigger --action=add || ! udevadm settle --timeout=60; then
+  say "udev did not settle"
+fi
 seatd -g video >/tmp/seatd.log 2>&1 &
 
 runtime=/run/user/1000
@@ -61,10 +63,10 @@ while [ -z "$wayland" ] || [ -z "$ipc" ] || [ -z "$x" ]; do
     busybox poweroff -f
   fi
   busybox sleep 0.5
-  for s in $runtime/wayland-*; do
+  for s in "$runtime"/wayland-*; do
     case $s in *.lock | *'*'*) ;; *) wayland=${s##*/} ;; esac
   done
-  for s in $runtime/sway-ipc.*.sock; do
+  for s in "$runtime"/sway-ipc.*.sock; do
     [ -S "$s" ] && ipc=$s
   done
   for s in /tmp/.X11-unix/X*; do

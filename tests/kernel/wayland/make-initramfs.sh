@@ -11,7 +11,7 @@ kernel=$1
 program=$2
 out=$3
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../initramfs-lib.sh
+# shellcheck source-path=SCRIPTDIR source=../initramfs-lib.sh
 . "$here/../initramfs-lib.sh"
 
 busybox=/bin/busybox

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Boots a stock Debian kernel under qemu into a Wayland session (sway reading the guest's input
 # devices through libinput) and the uinput key output typing into it; reports what arrived.
-# Usage: run-check.sh WORK_DIR PROGRAM
+# Usage: run-check.sh WORK_DIR PROGRAM [KERNEL_CACHE_DIR]
 # Exits 0 when the check passed, 1 when it failed or the guest did not finish, 77 when qemu,
 # busybox, the session's programs or the kernel package cannot be had (it says which).
 set -euo pipefail
 
 work=$1
 program=$2
+# The other kernel checks' cache serves: fetch-kernel.sh takes a lock while it fetches.
+cache=${3:-$work/cache}
 here=$(cd "$(dirname "$0")" && pwd)
 boot_timeout=${ZIBK_QEMU_TIMEOUT:-400}
 name=uinput-keyboard-in-wayland-session
@@ -27,7 +29,7 @@ command -v cpio >/dev/null || skip "cpio is not installed"
 mkdir -p "$work"
 
 set +e
-kernel=$("$here/../fetch-kernel.sh" "$work/cache" 2>"$work/fetch.log")
+kernel=$("$here/../fetch-kernel.sh" "$cache" 2>"$work/fetch.log")
 rc=$?
 set -e
 if [ $rc -ne 0 ]; then
