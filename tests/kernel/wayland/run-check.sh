@@ -54,7 +54,7 @@ built=$(date +%s.%N)
 log=$work/guest.log
 set +e
 timeout --kill-after=10 "$boot_timeout" "$qemu" \
-  -accel tcg -machine pc -m 1024 -smp 2 \
+  -accel tcg -machine pc -m 512 -smp 2 \
   -nodefaults -display none -serial stdio -no-reboot \
   -kernel "$kernel/vmlinuz" -initrd "$work/initramfs.gz" \
   -append "console=ttyS0 quiet panic=-1" </dev/null >"$log" 2>&1
