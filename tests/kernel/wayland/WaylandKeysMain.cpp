@@ -162,7 +162,7 @@ std::string Run(const std::vector<std::string>& layouts, const std::string& road
       const std::string command = "swaymsg input type:keyboard xkb_layout " + layout;
       const std::string before = Codes(*output);
       Expect(std::system((command + " >/dev/null").c_str()) == 0, command + " failed");
-      // The compositor sends the new keymap to every client; the output takes it in on a press.
+      // The compositor sends the new keymap to every client; the output takes it in when asked.
       const auto end = Clock::now() + Millis{10000};
       while (Codes(*output) == before) {
         Expect(Clock::now() < end, "the key output never saw the switch to " + layout);

@@ -46,6 +46,8 @@ busybox mkdir -p -m 1777 /tmp/.X11-unix
 as_user() {
   su -s /bin/sh zib -c "env XDG_RUNTIME_DIR=$runtime LIBSEAT_BACKEND=seatd $*"
 }
+# Not WLR_LIBINPUT_NO_DEVICES: with it, wlroots 0.15 leaves the devices there at the start unread
+# until the next input event, and the seat has no keyboard for wev to be given.
 as_user WLR_BACKENDS=headless,libinput WLR_RENDERER=pixman \
   sway -d -c /etc/zibk/sway.config >/tmp/sway.log 2>&1 &
 
