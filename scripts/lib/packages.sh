@@ -13,11 +13,13 @@ BUILD_PACKAGES=(
 # and xprop to drive and inspect the real program in it, setxkbmap to switch its keyboard layout,
 # a Wayland compositor (weston, headless) whose keymap the uinput keyboard follows and on which
 # the display tests start the program, xauth for the display tests, and qemu with busybox to boot
-# a stock Debian kernel for the kernel-level input tests.
+# a stock Debian kernel for the kernel-level input tests; inside that guest, a Wayland session
+# (sway with udev, seatd, XWayland and a font) and wev to show what it receives.
 TEST_PACKAGES=(
   libgtest-dev
   xvfb xdotool x11-xkb-utils x11-utils openbox weston xauth
   qemu-system-x86 busybox-static cpio
+  sway seatd udev xwayland wev fonts-dejavu-core
 )
 
 # Installs whatever of the given packages is missing: directly as root, through sudo otherwise.

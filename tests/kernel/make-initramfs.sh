@@ -11,8 +11,10 @@ out=$3
 session=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
+# shellcheck source-path=SCRIPTDIR source=initramfs-lib.sh
+. "$here/initramfs-lib.sh"
+
 # Both must be static: the guest has no C library of its own.
-is_static() { [ -x "$1" ] && ! LC_ALL=C ldd "$1" >/dev/null 2>&1; }
 busybox=/bin/busybox
 is_static "$busybox" || { echo "no static busybox at $busybox (install busybox-static)" >&2; exit 77; }
 is_static "$guest" || { echo "$guest is not a static program" >&2; exit 1; }
@@ -27,19 +29,6 @@ cp "$kernel"/modules/*.ko "$root/modules/"
 cp "$guest" "$root/bin/zibk-guest"
 cp "$here/guest-init.sh" "$root/init"
 
-# A program and the libraries it loads, at their own paths, the loader among them.
-copy_with_libraries() {
-  local file lib
-  for file in "$@"; do
-    mkdir -p "$root$(dirname "$file")"
-    cp -L "$file" "$root$file"
-    for lib in $(LC_ALL=C ldd "$file" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
-      [ -e "$root$lib" ] && continue
-      mkdir -p "$root$(dirname "$lib")"
-      cp -L "$lib" "$root$lib"
-    done
-  done
-}
 if [ -n "$session" ]; then
   programs=(/usr/bin/Xvfb /usr/bin/xkbcomp /usr/bin/setxkbmap)
   for p in "${programs[@]}"; do

@@ -68,7 +68,9 @@ class XServerEvdevKeymap final : public EvdevKeymap {
 
   Display* display_;
   std::string source_;
-  XServerKeymap keymap_{display_};
+  // The session reads the uinput keyboard with the core keyboard's keymap as it is when the key
+  // comes; in a Wayland session that is the compositor's, which XWayland copies in on a switch.
+  XServerKeymap keymap_{display_, XServerKeymap::CopiedKeymaps::kFollow};
   std::optional<bool> numbersByEvdev_;
 };
 

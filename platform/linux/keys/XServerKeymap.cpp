@@ -21,12 +21,10 @@ constexpr xcb_xkb_device_spec_t kCoreKeyboard = XCB_XKB_ID_USE_CORE_KBD;
 constexpr std::uint16_t kMapParts =
     XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
 
-// The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
-// the next key: between a real keyboard and XTest at every remote button the user presses after
-// typing. It tells that as a new keyboard "by SetMap" with the same key codes. The keymap that
-// interprets our own presses is XTest's, which such a switch does not change; a real change of
-// the keymap comes by its own request (a new keymap loaded, or SetMap with a map notice).
-bool IsKeymapPivot(const xcb_xkb_new_keyboard_notify_event_t& event) {
+// A keymap copied onto the core keyboard (see CopiedKeymaps): between a real keyboard and XTest
+// at every remote button the user presses after typing. Elsewhere a change of the keymap comes by
+// its own request (a new keymap loaded, or SetMap with a map notice).
+bool IsCopiedKeymap(const xcb_xkb_new_keyboard_notify_event_t& event) {
   return event.requestMinor == XCB_XKB_SET_MAP && event.minKeyCode == event.oldMinKeyCode &&
          event.maxKeyCode == event.oldMaxKeyCode;
 }
@@ -49,9 +47,11 @@ xcb_connection_t* TakeEventsFromXlib(Display* display) {
 
 }  // namespace
 
-XServerKeymap::XServerKeymap(Display* display) : XServerKeymap(TakeEventsFromXlib(display)) {}
+XServerKeymap::XServerKeymap(Display* display, CopiedKeymaps copied)
+    : XServerKeymap(TakeEventsFromXlib(display), copied) {}
 
-XServerKeymap::XServerKeymap(xcb_connection_t* connection) : connection_(connection) {
+XServerKeymap::XServerKeymap(xcb_connection_t* connection, CopiedKeymaps copied)
+    : connection_(connection), copied_(copied) {
   modifierKeys_.fill(kNoKeyCode);
   // An XKB request would make xcb wait for the extension's opcode: it is asked for first, and
   // it is in once the answer to a later request is.
@@ -111,7 +111,8 @@ void XServerKeymap::SetGroup(int group) {
   keyOfChar_.clear();
 }
 
-void XServerKeymap::TakeReplies() {
+bool XServerKeymap::TakeReplies() {
+  bool took = false;
   if (state_.Asked() && state_.Poll(connection_)) {
     const auto* state = static_cast<const xcb_xkb_get_state_reply_t*>(state_.Reply());
     // A notice that came after the question is newer than the answer.
@@ -120,8 +121,9 @@ void XServerKeymap::TakeReplies() {
       modifiers_ = {state->baseMods, state->latchedMods, state->lockedMods};
     }
     state_ = {};
+    took = true;
   }
-  if (!map_.Asked() || !map_.Poll(connection_) || !names_.Poll(connection_)) return;
+  if (!map_.Asked() || !map_.Poll(connection_) || !names_.Poll(connection_)) return took;
   const auto* map = static_cast<const xcb_xkb_get_map_reply_t*>(map_.Reply());
   if (map != nullptr) {
     table_ = XkbKeyTable::FromReplies(
@@ -134,6 +136,7 @@ void XServerKeymap::TakeReplies() {
   map_ = {};
   names_ = {};
   if (askAgain_) AskForKeymap();
+  return true;
 }
 
 void XServerKeymap::Take(const xcb_generic_event_t& event) {
@@ -156,7 +159,8 @@ void XServerKeymap::Take(const xcb_generic_event_t& event) {
         break;
       case XCB_XKB_NEW_KEYBOARD_NOTIFY:
         changed =
-            !IsKeymapPivot(reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event));
+            copied_ == CopiedKeymaps::kFollow ||
+            !IsCopiedKeymap(reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event));
         break;
       default:
         break;
@@ -176,17 +180,24 @@ void XServerKeymap::DrainEvents(const EventFilter& filter) {
   }
 }
 
+// Notices and replies in the order they came: taking a reply reads on from the connection,
+// which may queue notices that came after it.
+void XServerKeymap::TakeEverything(const EventFilter& filter) {
+  DrainEvents(filter);
+  while (TakeReplies()) DrainEvents(filter);
+}
+
 void XServerKeymap::Update(const EventFilter& filter) {
   if (extensionAnswered_.Asked() && extensionAnswered_.Poll(connection_)) Start();
-  DrainEvents(filter);
-  TakeReplies();
+  TakeEverything(filter);
   if (!map_.Asked() || waitedForMap_) return;
-  // The first press after a change: the keymap is on its way.
+  // The first press after a change: the keymap is on its way, and one asked for again while it
+  // was (a keymap copied in after the change) is waited for too, within the same bound.
   waitedForMap_ = true;
   const Deadline deadline = std::chrono::steady_clock::now() + kChangeWait;
-  if (map_.WaitUntil(connection_, deadline)) names_.WaitUntil(connection_, deadline);
-  DrainEvents(filter);
-  TakeReplies();
+  while (map_.Asked() && map_.WaitUntil(connection_, deadline) &&
+         names_.WaitUntil(connection_, deadline))
+    TakeEverything(filter);
 }
 
 unsigned XServerKeymap::LevelModifiersOf(int keyCode) const {

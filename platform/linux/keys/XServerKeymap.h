@@ -28,13 +28,21 @@ namespace platform::linux_keys {
 // switch.
 class XServerKeymap {
  public:
+  // The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
+  // the next key, and tells it as a new keyboard "by SetMap" with the same key codes. XWayland
+  // tells a new keymap from the compositor in just the same way. Whether such a notice counts:
+  // for XTest presses it does not (they are read with XTest's own keymap, which the copy does
+  // not change); for keys that reach the server through the compositor it must.
+  enum class CopiedKeymaps { kIgnore, kFollow };
+
   // Asks the server for its notices on `connection` and fetches the keymap and the state,
   // waiting a second at most for them. The connection's events are this object's from now on:
   // Update reads them.
-  explicit XServerKeymap(xcb_connection_t* connection);
+  explicit XServerKeymap(xcb_connection_t* connection,
+                         CopiedKeymaps copied = CopiedKeymaps::kIgnore);
   // The same on an Xlib display's own connection, whose events xcb then owns (Xlib's event
   // calls see none).
-  explicit XServerKeymap(_XDisplay* display);
+  explicit XServerKeymap(_XDisplay* display, CopiedKeymaps copied = CopiedKeymaps::kIgnore);
   // Never talks to the server: its connection may be closed by then.
   ~XServerKeymap();
   XServerKeymap(const XServerKeymap&) = delete;
@@ -88,12 +96,15 @@ class XServerKeymap {
  private:
   void Start();
   void AskForKeymap();
-  void TakeReplies();
+  // True when a reply was taken.
+  bool TakeReplies();
+  void TakeEverything(const EventFilter& filter);
   void DrainEvents(const EventFilter& filter);
   void Take(const xcb_generic_event_t& event);
   void SetGroup(int group);
 
   xcb_connection_t* connection_;
+  CopiedKeymaps copied_;
   int xkbEventType_ = -1;  // no XKB: no notices of its own, and no keymap to fetch either
   PendingReply extensionAnswered_;
   PendingReply map_, names_, state_;

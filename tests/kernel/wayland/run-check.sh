@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Boots a stock Debian kernel under qemu into a Wayland session (sway reading the guest's input
+# devices through libinput) and the uinput key output typing into it; reports what arrived.
+# Usage: run-check.sh WORK_DIR PROGRAM [KERNEL_CACHE_DIR]
+# Exits 0 when the check passed, 1 when it failed or the guest did not finish, 77 when qemu,
+# busybox, the session's programs or the kernel package cannot be had (it says which).
+set -euo pipefail
+
+work=$1
+program=$2
+# The other kernel checks' cache serves: fetch-kernel.sh takes a lock while it fetches.
+cache=${3:-$work/cache}
+here=$(cd "$(dirname "$0")" && pwd)
+boot_timeout=${ZIBK_QEMU_TIMEOUT:-400}
+name=uinput-keyboard-in-wayland-session
+
+skip() {
+  echo "SKIPPED: $name: $*"
+  exit 77
+}
+fail() {
+  echo "FAILED: $name: $*"
+  exit 1
+}
+
+qemu=$(command -v qemu-system-x86_64 || true)
+[ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
+command -v cpio >/dev/null || skip "cpio is not installed"
+mkdir -p "$work"
+
+set +e
+kernel=$("$here/../fetch-kernel.sh" "$cache" 2>"$work/fetch.log")
+rc=$?
+set -e
+if [ $rc -ne 0 ]; then
+  cat "$work/fetch.log"
+  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.log")"
+  fail "fetching the kernel failed"
+fi
+
+started=$(date +%s.%N)
+set +e
+"$here/make-initramfs.sh" "$kernel" "$program" "$work/initramfs.gz" 2>"$work/initramfs.log"
+rc=$?
+set -e
+if [ $rc -ne 0 ]; then
+  cat "$work/initramfs.log"
+  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/initramfs.log")"
+  fail "the initramfs was not built"
+fi
+built=$(date +%s.%N)
+
+# Software emulation only, as for the other kernel checks.
+log=$work/guest.log
+set +e
+timeout --kill-after=10 "$boot_timeout" "$qemu" \
+  -accel tcg -machine pc -m 512 -smp 2 \
+  -nodefaults -display none -serial stdio -no-reboot \
+  -kernel "$kernel/vmlinuz" -initrd "$work/initramfs.gz" \
+  -append "console=ttyS0 quiet panic=-1" </dev/null >"$log" 2>&1
+rc=$?
+set -e
+booted=$(date +%s.%N)
+tr -d '\r' <"$log" >"$log.txt"
+
+echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); initramfs $(
+  awk -v a="$started" -v b="$built" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
+  awk -v a="$built" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
+grep '^zibk-init: \|^ZIBK: \(PASS\|FAIL\)' "$log.txt" | sed 's/^ZIBK: /  /' || true
+
+if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+  tail -n 40 "$log.txt"
+  fail "the guest did not finish within $boot_timeout s (its last output is above)"
+fi
+if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
+  tail -n 60 "$log.txt"
+  fail "the guest ended before the check finished (qemu exit $rc)"
+fi
+if ! grep -q "^ZIBK: PASS $name " "$log.txt" || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
+  # What the check and the session said after it failed; the kernel's boot messages left out.
+  sed -n '/^ZIBK: FAIL /,$p' "$log.txt" | grep -v '^\[ *[0-9.]*\] ' | head -n 250
+  fail "see the guest's output above"
+fi
+echo "The Wayland session check passed."
