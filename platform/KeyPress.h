@@ -47,4 +47,11 @@ class KeyOutput {
   virtual void Press(const KeyStroke& stroke) = 0;
 };
 
+// Keys where no backend can press any: no character has a key, so nothing is ever pressed.
+class NoKeyOutput final : public KeyOutput {
+ public:
+  int KeyCodeFor(int charCode) override;
+  void Press(const KeyStroke& stroke) override;
+};
+
 }  // namespace platform

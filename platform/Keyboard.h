@@ -10,4 +10,8 @@ bool AsyncOptionKey();
 // Tests set the answer; nullopt reads the real keyboard again.
 void SetOptionKeyOverride(std::optional<bool> held);
 
+// The window system's own answer, which AsyncOptionKey gives when no override is set: whether
+// Alt is held now (False without a window system). The window backend implements it.
+bool WindowSystemAltKeyHeld();
+
 }  // namespace platform::Keyboard

@@ -14,9 +14,14 @@ class Application;
 namespace Plugins {
 
 using RemoteFactory = std::function<std::unique_ptr<RemoteReceiver>()>;
+using KeyOutputFactory = std::function<std::shared_ptr<KeyOutput>()>;
 
-// Picks the real backends for this machine (evdev receiver; XTest on X11, else uinput, else
-// none). Runtime::RunFrameworkInitialization calls it unless a backend has been set already.
+// The machine's own backends, which the program's assembly names at start-up; nothing is made
+// until ChooseSystemBackends.
+void SetSystemBackends(RemoteFactory remote, KeyOutputFactory keys);
+
+// Makes the machine's own backends, for each kind that has none set yet.
+// Runtime::RunFrameworkInitialization calls it unless both have been set already.
 void ChooseSystemBackends();
 
 // Tests and the framework set the backends explicitly.

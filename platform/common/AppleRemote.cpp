@@ -2,9 +2,9 @@
 // loop, one at a time, through the dispatch guard.
 #include "platform/AppleRemote.h"
 
+#include "platform/MainLoop.h"
 #include "platform/Plugins.h"
 #include "platform/Runtime.h"
-#include "platform/qt/MainLoop.h"
 
 namespace platform {
 
@@ -31,7 +31,7 @@ void AppleRemoteMBS::startListening() {
   receiver_->Start([this, alive](int button, bool down) {
     // Queued even when the receiver calls from the loop: the handler never runs inside the
     // receiver's own code, and an event for a listener that is gone by then is dropped.
-    qt::PostToMainLoop([this, alive, button, down] {
+    PostToMainLoop([this, alive, button, down] {
       if (alive.expired() || !listening_) return;
       Runtime::Dispatch([this, button, down] { Event_ButtonPressed(button, down); });
     });

@@ -1,7 +1,5 @@
 #include "platform/Keyboard.h"
 
-#include "platform/qt/MainLoop.h"
-
 namespace platform::Keyboard {
 
 namespace {
@@ -13,7 +11,7 @@ std::optional<bool>& Override() {
 
 bool AsyncOptionKey() {
   if (const auto& held = Override()) return *held;
-  return qt::QueryAltKeyHeld();
+  return WindowSystemAltKeyHeld();
 }
 
 void SetOptionKeyOverride(std::optional<bool> held) { Override() = held; }

@@ -3,22 +3,15 @@
 
 #include <utility>
 
-#include "platform/linux/Backends.h"
-
 namespace platform::Plugins {
 
 namespace {
 
-// Keys when no backend is there: no character has a key, so nothing is ever pressed.
-class NoKeyOutput : public KeyOutput {
- public:
-  int KeyCodeFor(int) override { return kNoKeyCode; }
-  void Press(const KeyStroke&) override {}
-};
-
 struct Backends {
   RemoteFactory remote;
   std::shared_ptr<KeyOutput> keys;
+  RemoteFactory systemRemote;
+  KeyOutputFactory systemKeys;
 };
 
 Backends& Chosen() {
@@ -28,10 +21,15 @@ Backends& Chosen() {
 
 }  // namespace
 
+void SetSystemBackends(RemoteFactory remote, KeyOutputFactory keys) {
+  Chosen().systemRemote = std::move(remote);
+  Chosen().systemKeys = std::move(keys);
+}
+
 void ChooseSystemBackends() {
   auto& chosen = Chosen();
-  if (!chosen.remote) chosen.remote = [] { return linux_backends::NewEvdevReceiver(); };
-  if (!chosen.keys) chosen.keys = linux_backends::NewSystemKeyOutput();
+  if (!chosen.remote) chosen.remote = chosen.systemRemote;
+  if (!chosen.keys && chosen.systemKeys) chosen.keys = chosen.systemKeys();
 }
 
 void SetRemoteFactory(RemoteFactory factory) { Chosen().remote = std::move(factory); }

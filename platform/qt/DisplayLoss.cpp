@@ -19,9 +19,8 @@
 #include <vector>
 
 #include "platform/Version.h"
-#include "platform/linux/display/DisplayProbe.h"
-#include "platform/linux/display/XlibConnectionLoss.h"
 #include "platform/qt/MainLoop.h"
+#include "platform/qt/WindowBackend.h"
 
 namespace platform::qt {
 namespace {
@@ -32,6 +31,13 @@ constexpr int kRecheckMilliseconds = 500;
 // The same when a backend could not use the display: it says so, which is also what a display
 // that is still there and lacks what the backend needs makes it say, so the start waits less.
 constexpr int kBackendRecheckMilliseconds = 200;
+
+DisplayProbe probeInUse{
+    [](std::string&) { return true; },
+    [] {},
+    [](int) { return false; },
+    [](void (*)()) {},
+};
 
 bool armed = false;
 bool ending = false;
@@ -57,7 +63,7 @@ struct sigaction crashHandlersBeforeStart[std::size(kCrashSignals)];
 std::string* lostWhileStartingLine = nullptr;  // made beforehand: a signal handler cannot
 
 void OnCrashWhileStarting(int signal) {
-  if (lostWhileStartingLine != nullptr && linux_display::DisplayGone(kRecheckMilliseconds)) {
+  if (lostWhileStartingLine != nullptr && Probe().gone(kRecheckMilliseconds)) {
     (void)!::write(STDERR_FILENO, lostWhileStartingLine->data(), lostWhileStartingLine->size());
     ::_exit(1);
   }
@@ -131,12 +137,12 @@ void LeaveOutAfterDisplayLoss(QtMsgType type, const QMessageLogContext& context,
 // X connection breaking.
 void HoldWhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtFatalMsg) {
-    if (linux_display::DisplayGone(kRecheckMilliseconds)) EndForLostDisplay();
+    if (Probe().gone(kRecheckMilliseconds)) EndForLostDisplay();
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     EndWithLine(std::string("the window system platform \"") +
                 (platform != nullptr ? platform : "") + "\" did not start");
   }
-  if (linux_display::DisplayGone(0)) EndForLostDisplay();
+  if (Probe().gone(0)) EndForLostDisplay();
   const std::lock_guard<std::mutex> lock(heldMessagesMutex);
   if (heldMessages == nullptr) heldMessages = new std::vector<HeldMessage>;
   heldMessages->push_back(
@@ -150,6 +156,10 @@ void EndAfterDisplayLoss() {
 }
 
 }  // namespace
+
+void UseDisplayProbe(const DisplayProbe& probe) { probeInUse = probe; }
+
+const DisplayProbe& Probe() { return probeInUse; }
 
 void EndForLostDisplay() {
   armed = false;
@@ -171,14 +181,14 @@ void EndForLostDisplay() {
 }
 
 void GuardFrameworkStart() {
-  linux_display::EndOnXlibConnectionLoss(EndForLostDisplay);
+  Probe().endOnXlibConnectionLoss(EndForLostDisplay);
   if (lostWhileStartingLine == nullptr) CatchCrashesWhileStarting();
   if (handlerBeforeStart == nullptr) handlerBeforeStart = qInstallMessageHandler(HoldWhileStarting);
 }
 
 void FrameworkStarted() {
   // The framework put its own handler in place when it opened its X connection.
-  linux_display::EndOnXlibConnectionLoss(EndForLostDisplay);
+  Probe().endOnXlibConnectionLoss(EndForLostDisplay);
   StopCatchingCrashes();
   if (handlerBeforeStart == nullptr) return;
   qInstallMessageHandler(handlerBeforeStart);
@@ -207,7 +217,7 @@ void ChooseBackendsWatchingDisplay(const std::function<void()>& choose) {
   }
   std::cerr.rdbuf(standardError);
   if (said.str().empty()) return;
-  if (linux_display::DisplayGone(kBackendRecheckMilliseconds)) EndForLostDisplay();
+  if (Probe().gone(kBackendRecheckMilliseconds)) EndForLostDisplay();
   std::cerr << said.str();
 }
 

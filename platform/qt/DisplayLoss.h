@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/DisplayProbe.h"
+
 // When the connection to the display breaks, Qt's window system plug-in ends the process with
 // exit() from inside the event loop. Left alone, exit() would then destroy the application
 // object, the windows and the key output's own display connection, each of which talks to the
@@ -10,6 +12,9 @@
 // touching the display, so their Close events still save, says so in one line on standard error
 // and ends the process with status 1 before any destructor runs.
 namespace platform::qt {
+
+// The display probe in use (see WindowBackend.h), for the session's start and the guard below.
+const DisplayProbe& Probe();
 
 // Around the construction of the application object, when the framework connects to the display
 // the probe chose: should the start fail (the display gone meanwhile, or its platform unable to

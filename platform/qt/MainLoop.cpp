@@ -1,3 +1,4 @@
+// The event loop as the rest of the platform layer sees it, and the window system's keyboard.
 #include "platform/qt/MainLoop.h"
 
 #include <QApplication>
@@ -5,7 +6,10 @@
 #include <QMetaObject>
 #include <atomic>
 
-namespace platform::qt {
+#include "platform/Keyboard.h"
+#include "platform/MainLoop.h"
+
+namespace platform {
 
 void PostToMainLoop(std::function<void()> work) {
   auto* app = QCoreApplication::instance();
@@ -14,12 +18,16 @@ void PostToMainLoop(std::function<void()> work) {
       app, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }
 
-bool QueryAltKeyHeld() {
+bool Keyboard::WindowSystemAltKeyHeld() {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
   // queryKeyboardModifiers asks the window system now, not the state of the last event, which
   // is what "held at the moment of the call" means.
   return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
 }
+
+}  // namespace platform
+
+namespace platform::qt {
 
 bool FrameworkRunning() noexcept { return QCoreApplication::instance() != nullptr; }
 

@@ -15,12 +15,14 @@
 
 #include "platform/Application.h"
 #include "platform/Exceptions.h"
+#include "platform/MainLoop.h"
 #include "platform/MsgBox.h"
 #include "platform/Plugins.h"
 #include "platform/Version.h"
 #include "platform/qt/DisplayLoss.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/SessionHooks.h"
+#include "platform/qt/WindowBackend.h"
 #include "platform/qt/WindowImpl.h"
 
 namespace platform {
@@ -93,7 +95,7 @@ void RunWaitingWork() {
 
 }  // namespace
 
-void Runtime::Init(int& argc, char** argv) {
+void qt::KeepArguments(int& argc, char** argv) {
   auto& state = State();
   state.argc = &argc;
   state.argv = argv;
@@ -135,7 +137,7 @@ void Runtime::Run() {
     state.quitRequested = false;
     return;
   }
-  qt::PostToMainLoop([] {
+  PostToMainLoop([] {
     Dispatch([] {
       if (auto app = GetAppObject()) app->Event_Open();
     });
@@ -240,7 +242,7 @@ void Runtime::Dispatch(const std::function<void()>& handler) noexcept {
   // Work that waited for the handlers goes to the loop, not in here: the caller of this
   // handler (a widget's own code) has not finished yet.
   if (--state.handlersRunning == 0 && state.loopRunning && !state.betweenEvents.empty())
-    qt::PostToMainLoop(RunWaitingWork);
+    PostToMainLoop(RunWaitingWork);
 }
 
 void qt::RunBetweenEvents(std::function<void()> work) {

@@ -16,11 +16,10 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/Version.h"
-#include "platform/linux/display/DisplayProbe.h"
-#include "platform/linux/session/DisplayIdentity.h"
-#include "platform/linux/session/RuntimeFolder.h"
-#include "platform/linux/session/SessionLock.h"
-#include "platform/linux/session/SessionRecord.h"
+#include "platform/common/session/DisplayIdentity.h"
+#include "platform/common/session/RuntimeFolder.h"
+#include "platform/common/session/SessionLock.h"
+#include "platform/common/session/SessionRecord.h"
 #include "platform/qt/DisplayLoss.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/QuitSignals.h"
@@ -39,7 +38,7 @@ constexpr int kRetryMilliseconds = 100;
 
 struct SessionState {
   bool joined = false;
-  std::unique_ptr<linux_session::HeldLock> lock;
+  std::unique_ptr<session_guard::HeldLock> lock;
   QString serverPath;
   QLocalServer* server = nullptr;
 };
@@ -68,10 +67,10 @@ std::string SocketPath(const std::string& lockPath) {
   std::snprintf(name, sizeof name, "%s-%016llx.socket", build::kApplicationName,
                 static_cast<unsigned long long>(hash));
   const std::string runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString();
-  const linux_session::RuntimePlaces places{runtimeFolder, "/tmp",
+  const session_guard::RuntimePlaces places{runtimeFolder, "/tmp",
                                             lockPath.substr(0, lockPath.rfind('/'))};
   const auto place =
-      linux_session::SocketPlaceFor(places, build::kApplicationName, name, ::getuid());
+      session_guard::SocketPlaceFor(places, build::kApplicationName, name, ::getuid());
   // The framework wants a runtime folder too; where it has none of the user's own, it says so on
   // standard error. It gets this one, and a Wayland socket named relative to the folder it had
   // keeps its place.
@@ -85,17 +84,17 @@ std::string SocketPath(const std::string& lockPath) {
   return place.path;
 }
 
-linux_session::SessionRecord OwnRecord(const std::string& socketPath) {
-  const auto environment = linux_session::DisplayEnvironment::OfThisProcess();
-  const std::string machine = linux_session::MachineName();
+session_guard::SessionRecord OwnRecord(const std::string& socketPath) {
+  const auto environment = session_guard::DisplayEnvironment::OfThisProcess();
+  const std::string machine = session_guard::MachineName();
   return {machine, static_cast<long>(::getpid()), socketPath,
-          linux_session::DisplayIdentities(environment, machine),
-          linux_session::DisplayAsSet(environment)};
+          session_guard::DisplayIdentities(environment, machine),
+          session_guard::DisplayAsSet(environment)};
 }
 
 // Where the holder's display is, in a message's words.
-std::string HolderDisplay(const linux_session::SessionRecord& holder,
-                          const linux_session::SessionRecord& own) {
+std::string HolderDisplay(const session_guard::SessionRecord& holder,
+                          const session_guard::SessionRecord& own) {
   std::string where = holder.displayAsSet;
   if (holder.machine != own.machine) where += " on " + holder.machine;
   return where;
@@ -153,9 +152,9 @@ Session::Entry Session::Join(std::string& detail) {
   // First of all: a logout or Ctrl+C during the display probe or the hand-over wait is kept,
   // not lost to the default action or to a mask the parent left blocked.
   qt::InstallQuitSignals();
-  if (!linux_display::FindDisplay(detail)) return Entry::NoDisplay;
+  if (!qt::Probe().find(detail)) return Entry::NoDisplay;
   if (qt::QuitAsked()) {
-    linux_display::ReleaseDisplay();
+    qt::Probe().release();
     return Entry::Signalled;
   }
 
@@ -168,13 +167,13 @@ Session::Entry Session::Join(std::string& detail) {
   waited.start();
   for (;;) {
     if (qt::QuitAsked()) {
-      linux_display::ReleaseDisplay();
+      qt::Probe().release();
       return Entry::Signalled;
     }
-    auto attempt = lockPath.empty() ? linux_session::LockAttempt{nullptr, false, {}, failure}
-                                    : linux_session::TryLock(lockPath);
+    auto attempt = lockPath.empty() ? session_guard::LockAttempt{nullptr, false, {}, failure}
+                                    : session_guard::TryLock(lockPath);
     if (attempt.held) {
-      attempt.held->Publish(linux_session::FormatRecord(own));
+      attempt.held->Publish(session_guard::FormatRecord(own));
       state.lock = std::move(attempt.held);
       state.serverPath = QString::fromStdString(socketPath);
       break;
@@ -187,19 +186,19 @@ Session::Entry Session::Join(std::string& detail) {
     }
     // A holder that has not published yet is just starting: it is waited for as one that does
     // not answer yet.
-    if (const auto holder = linux_session::ParseRecord(attempt.holderRecord)) {
-      if (!linux_session::ShareADisplay(holder->displays, own.displays)) {
-        linux_display::ReleaseDisplay();
+    if (const auto holder = session_guard::ParseRecord(attempt.holderRecord)) {
+      if (!session_guard::ShareADisplay(holder->displays, own.displays)) {
+        qt::Probe().release();
         detail = HolderDisplay(*holder, own);
         return Entry::OtherDisplay;
       }
       if (!holder->socket.empty() && AskToReopen(QString::fromStdString(holder->socket))) {
-        linux_display::ReleaseDisplay();
+        qt::Probe().release();
         return Entry::HandedOver;
       }
     }
     if (waited.hasExpired(kHandOverMilliseconds)) {
-      linux_display::ReleaseDisplay();
+      qt::Probe().release();
       detail = "it holds " + lockPath;
       return Entry::Unanswered;
     }
@@ -211,7 +210,7 @@ Session::Entry Session::Join(std::string& detail) {
 
 void qt::SessionFrameworkUp() {
   // The framework holds its own connection now.
-  linux_display::ReleaseDisplay();
+  qt::Probe().release();
   auto& state = State();
   if (!state.joined) return;
   // Without the lock the socket may be another copy's.

@@ -1,4 +1,4 @@
-#include "platform/linux/session/DisplayIdentity.h"
+#include "platform/common/session/DisplayIdentity.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 
 namespace {
 
-using platform::linux_session::CanonicalXDisplay;
-using platform::linux_session::DisplayEnvironment;
-using platform::linux_session::DisplayIdentities;
-using platform::linux_session::ShareADisplay;
+using platform::session_guard::CanonicalXDisplay;
+using platform::session_guard::DisplayEnvironment;
+using platform::session_guard::DisplayIdentities;
+using platform::session_guard::ShareADisplay;
 
 constexpr const char* kMachine = "here";
 

@@ -1,4 +1,4 @@
-#include "platform/linux/session/SessionLock.h"
+#include "platform/common/session/SessionLock.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,13 +9,13 @@
 #include <fstream>
 #include <string>
 
-#include "platform/linux/session/RuntimeFolder.h"
-#include "platform/linux/session/SessionRecord.h"
+#include "platform/common/session/RuntimeFolder.h"
+#include "platform/common/session/SessionRecord.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using platform::linux_session::TryLock;
+using platform::session_guard::TryLock;
 
 void Write(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -26,7 +26,7 @@ std::string Read(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-const std::string kForeignRecord = platform::linux_session::FormatRecord(
+const std::string kForeignRecord = platform::session_guard::FormatRecord(
     {"far-away", 4242, "/run/user/1000/x.socket", {"x11 far-away:0"}, "DISPLAY=:0"});
 
 // Whatever a file left behind says, no live process holds it: the lock is taken, the new
@@ -106,7 +106,7 @@ TEST(SessionLock, SaysWhyWhereNoLockCanBeMade) {
 
 // A record is read only whole: one being written reads as none yet.
 TEST(SessionRecord, OnlyAWholeRecordCounts) {
-  using platform::linux_session::ParseRecord;
+  using platform::session_guard::ParseRecord;
   const auto whole = ParseRecord(kForeignRecord);
   ASSERT_TRUE(whole);
   EXPECT_EQ(whole->machine, "far-away");
@@ -120,8 +120,8 @@ TEST(SessionRecord, OnlyAWholeRecordCounts) {
 
 // The socket's folder: the runtime folder only where it is the user's own and closed to others.
 TEST(RuntimeFolder, TheSocketGoesOnlyWhereNoOneElseCanReachIt) {
-  using platform::linux_session::SocketPlaceFor;
-  const auto socketPath = [](const platform::linux_session::RuntimePlaces& places) {
+  using platform::session_guard::SocketPlaceFor;
+  const auto socketPath = [](const platform::session_guard::RuntimePlaces& places) {
     return SocketPlaceFor(places, "app", "s.socket", ::getuid()).path;
   };
   testsupport::TempFolder root;

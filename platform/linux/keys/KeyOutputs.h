@@ -7,8 +7,9 @@
 #include "platform/linux/keys/EvdevKeymap.h"
 #include "platform/linux/keys/uinput/UinputKeyboard.h"
 
-// The three key outputs of this platform. Each KeyOutput gives key codes in its own domain (X key
-// codes, evdev codes) and Press takes only codes that the same output gave.
+// The key outputs of this platform (and, where neither works, platform::NoKeyOutput). Each
+// KeyOutput gives key codes in its own domain (X key codes, evdev codes) and Press takes only codes
+// that the same output gave.
 //
 // The key code is the key that types the character with no modifier or Shift (or Lock) alone; the
 // modifiers are only those the stroke asks for. So "P" without Shift presses the P key alone and
@@ -30,8 +31,5 @@ std::unique_ptr<KeyOutput> NewXTestKeyOutput(const char* displayName, std::strin
 // to answer: one that comes before is written from another thread once it has.
 std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
                                               const KeymapPlaces& keymapPlaces, std::string& error);
-
-// Presses nothing; every key code is kNoKeyCode.
-std::unique_ptr<KeyOutput> NewNullKeyOutput();
 
 }  // namespace platform::linux_keys

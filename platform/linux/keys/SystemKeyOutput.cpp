@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
+#include "platform/KeyPress.h"
 #include "platform/Version.h"
 #include "platform/linux/Backends.h"
 #include "platform/linux/keys/KeyOutputs.h"
@@ -51,7 +53,7 @@ std::shared_ptr<KeyOutput> NewSystemKeyOutput() {
     std::cerr << build::kApplicationName << ": remote buttons will press no keys: " << xError
               << ", and " << uinputError << ".\n";
   }
-  return linux_keys::NewNullKeyOutput();
+  return std::make_unique<NoKeyOutput>();
 }
 
 }  // namespace platform::linux_backends

@@ -35,12 +35,6 @@ class UinputKeyOutput final : public KeyOutput {
   bool readForPress_ = false;  // the keymap was brought up to date by KeyCodeFor, no press since
 };
 
-class NullKeyOutput final : public KeyOutput {
- public:
-  int KeyCodeFor(int) override { return kNoKeyCode; }
-  void Press(const KeyStroke&) override {}
-};
-
 }  // namespace
 
 std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& options,
@@ -53,7 +47,5 @@ std::unique_ptr<KeyOutput> NewUinputKeyOutput(const UinputKeyboard::Options& opt
   if (!keyboard) return nullptr;
   return std::make_unique<UinputKeyOutput>(std::move(keyboard), std::move(keymap));
 }
-
-std::unique_ptr<KeyOutput> NewNullKeyOutput() { return std::make_unique<NullKeyOutput>(); }
 
 }  // namespace platform::linux_keys

@@ -1,4 +1,4 @@
-#include "platform/linux/session/SessionLock.h"
+#include "platform/common/session/SessionLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace platform::linux_session {
+namespace platform::session_guard {
 namespace {
 
 std::string Failure(const std::string& what, const std::string& path) {
@@ -96,4 +96,4 @@ LockAttempt TryLock(const std::string& path) {
   return attempt;
 }
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

@@ -1,9 +1,9 @@
-#include "platform/linux/session/RuntimeFolder.h"
+#include "platform/common/session/RuntimeFolder.h"
 
 #include <sys/stat.h>
 #include <sys/un.h>
 
-namespace platform::linux_session {
+namespace platform::session_guard {
 namespace {
 
 // Folders are looked at without following a link: a link someone else placed could lead
@@ -37,4 +37,4 @@ SocketPlace SocketPlaceFor(const RuntimePlaces& places, std::string_view appName
   return {};
 }
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

@@ -7,7 +7,7 @@
 // A lock that counts only while a live process holds it: flock(2) on a lock file. The file's
 // content is what the holder published about itself; it decides nothing, so an empty, garbled
 // or left-over file never keeps anyone out.
-namespace platform::linux_session {
+namespace platform::session_guard {
 
 class HeldLock {
  public:
@@ -37,4 +37,4 @@ struct LockAttempt {
 // waits. The lock is not passed on to child processes.
 LockAttempt TryLock(const std::string& path);
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

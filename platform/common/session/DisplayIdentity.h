@@ -6,7 +6,7 @@
 
 // Which display server a start of the program shows its windows on, named so that every
 // spelling of one server gives one name.
-namespace platform::linux_session {
+namespace platform::session_guard {
 
 // What a start's environment says about its display.
 struct DisplayEnvironment {
@@ -45,4 +45,4 @@ std::string DisplayAsSet(const DisplayEnvironment& environment);
 // This machine's name, or "localhost" where it has none.
 std::string MachineName();
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

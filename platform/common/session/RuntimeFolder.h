@@ -5,7 +5,7 @@
 #include <string_view>
 
 // Where the hand-over socket goes: a folder that only this user can reach.
-namespace platform::linux_session {
+namespace platform::session_guard {
 
 struct RuntimePlaces {
   std::string runtimeFolder;  // $XDG_RUNTIME_DIR
@@ -28,4 +28,4 @@ struct SocketPlace {
 SocketPlace SocketPlaceFor(const RuntimePlaces& places, std::string_view appName,
                            std::string_view socketName, uid_t user);
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

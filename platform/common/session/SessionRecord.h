@@ -6,7 +6,7 @@
 #include <vector>
 
 // What the copy that holds the session lock publishes in the lock file, for later starts.
-namespace platform::linux_session {
+namespace platform::session_guard {
 
 struct SessionRecord {
   std::string machine;                // where it runs
@@ -21,4 +21,4 @@ struct SessionRecord {
 std::string FormatRecord(const SessionRecord& record);
 std::optional<SessionRecord> ParseRecord(std::string_view text);
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

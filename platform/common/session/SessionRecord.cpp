@@ -1,8 +1,8 @@
-#include "platform/linux/session/SessionRecord.h"
+#include "platform/common/session/SessionRecord.h"
 
 #include <charconv>
 
-namespace platform::linux_session {
+namespace platform::session_guard {
 namespace {
 
 constexpr std::string_view kEnd = "end";
@@ -60,4 +60,4 @@ std::optional<SessionRecord> ParseRecord(std::string_view text) {
   return std::nullopt;
 }
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard

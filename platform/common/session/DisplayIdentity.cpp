@@ -1,4 +1,4 @@
-#include "platform/linux/session/DisplayIdentity.h"
+#include "platform/common/session/DisplayIdentity.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
-namespace platform::linux_session {
+namespace platform::session_guard {
 namespace {
 
 std::string Variable(const char* name) {
@@ -136,4 +136,4 @@ std::string MachineName() {
   return Lowercase(name);
 }
 
-}  // namespace platform::linux_session
+}  // namespace platform::session_guard
