@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <set>
