@@ -61,7 +61,7 @@ case_same_display() {
   sleep 0.3
 
   for spelling in ":$n" ":$n.0" "unix:$n" "unix:$n.0" "localhost:$n" "localhost:$n.0" \
-    "127.0.0.1:$n"; do
+    "127.0.0.1:$n" "tcp/localhost:$n" "LocalHost:0$n.0"; do
     DISPLAY=$spelling hands_over second "DISPLAY=$spelling"
     ok "DISPLAY=$spelling handed over with status 0: one main window shown again, no write"
   done

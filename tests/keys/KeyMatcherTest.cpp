@@ -68,6 +68,26 @@ TEST(KeyMatcher, MainBlockKeyWinsOverAKeypadOrExtraKeyThatTypesItPlain) {
     EXPECT_FALSE(KeyMatcher::IsMainBlockKeyName(name, 4)) << name;
 }
 
+// Where the keymap does not say which keys are of the main block, a keypad keysym still never
+// types its character: "*" and "+" are Shift+8 and the equals key on us, not the keypad's keys.
+TEST(KeyMatcher, KeypadKeysymsTypeNothingEvenWhereTheBlockIsUnknown) {
+  const struct {
+    int charCode;
+    int keypadCode;
+    std::uint32_t keypadKeysym;
+    int mainCode;
+  } cases[] = {{'*', 55, 0xffaa /* KP_Multiply */, 9},
+               {'+', 78, 0xffab /* KP_Add */, 13},
+               {'1', 79, 0xffb1 /* KP_1 */, 2}};
+  for (const auto& c : cases) {
+    KeyMatcher matcher = KeyMatcher::ForChar(c.charCode);
+    matcher.Offer(c.keypadCode, false, c.keypadKeysym);
+    EXPECT_FALSE(matcher.Found()) << static_cast<char>(c.charCode);
+    matcher.Offer(c.mainCode, c.charCode != '1', static_cast<std::uint32_t>(c.charCode));
+    EXPECT_EQ(matcher.KeyCode(), c.mainCode) << static_cast<char>(c.charCode);
+  }
+}
+
 TEST(KeyMatcher, OnlyLevelsReachedWithNoModifierOrShiftOrLockAloneAreOffered) {
   using platform::linux_keys::TypingState;
   // A key of four levels whose third needs AltGr: a German Q key ("q", "Q", "@").

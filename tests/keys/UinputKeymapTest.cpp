@@ -145,6 +145,45 @@ TEST(XkbKeymap, TheActiveLayoutDecides) {
   }
 }
 
+// Option is pressed as the left Alt key, which changes no level. On de and fr the right Alt is
+// AltGr: Option rows would come out as dead keys or other characters.
+TEST(XkbKeymap, OptionAndControlLeaveTheRowsCharacterAsItIs) {
+  if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
+  const struct {
+    const char* layout;
+    int charCode;
+    ModifierKeys modifiers;  // as the uinput keyboard presses them
+    std::uint32_t keysym;
+  } rows[] = {
+      {"de", 'q', {.alt = true}, XKB_KEY_q},
+      {"de", 'j', {.alt = true}, XKB_KEY_j},
+      {"de", 0xfc, {.alt = true}, XKB_KEY_udiaeresis},
+      {"de", 0xf6, {.alt = true}, XKB_KEY_odiaeresis},
+      {"de", 0xe4, {.alt = true}, XKB_KEY_adiaeresis},
+      {"de", ',', {.alt = true}, XKB_KEY_comma},
+      {"de", '*', {.alt = true, .shift = true}, XKB_KEY_asterisk},
+      {"de", 0xb0, {.alt = true, .shift = true}, XKB_KEY_degree},
+      {"de", 0xb0, {.ctrl = true, .shift = true}, XKB_KEY_degree},
+      {"de", 'q', {.meta = true, .ctrl = true, .alt = true}, XKB_KEY_q},
+      {"fr", 'q', {.alt = true}, XKB_KEY_q},
+      {"fr", 0xf9, {.alt = true}, XKB_KEY_ugrave},
+      {"fr", '*', {.alt = true}, XKB_KEY_asterisk},
+      {"fr", ',', {.alt = true}, XKB_KEY_comma},
+      {"fr", '!', {.alt = true}, XKB_KEY_exclam},
+  };
+  std::map<std::string, std::unique_ptr<XkbKeymap>> keymaps;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.layout) + " " + std::to_string(row.charCode));
+    auto& keymap = keymaps[row.layout];
+    if (!keymap) keymap = Compile(row.layout);
+    ASSERT_TRUE(keymap);
+    const int code = keymap->EvdevCodeFor(row.charCode, kMax);
+    ASSERT_GT(code, 0);
+    EXPECT_EQ(keymap->KeysymWith(code, row.modifiers), row.keysym)
+        << std::hex << keymap->KeysymWith(code, row.modifiers);
+  }
+}
+
 TEST(XkbKeymap, ModifierKeysSetWhatTheKeymapMakesOfThem) {
   if (!HaveKeymapData()) GTEST_SKIP() << "no keymap data in /usr/share/X11/xkb (xkb-data)";
   auto us = Compile("us");

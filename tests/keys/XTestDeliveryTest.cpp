@@ -339,43 +339,59 @@ TEST_F(XTestDelivery, CharacterThatNoKeyTypesPressesNothing) {
   EXPECT_FALSE(window_->AnyKeyDown());
 }
 
-// The layout is switched between rows, and the next press already follows it.
+// The layout is switched between rows, and the next press already follows it. A key's level
+// comes from the modifiers its own type looks at: Control and Option beside Shift change nothing.
 TEST_F(XTestDelivery, OnEachLayoutOnlyCharactersTypedWithoutAltGrAndNeverADeadKey) {
+  const unsigned control = window_->MaskOf(XK_Control_L), alt = window_->MaskOf(XK_Alt_L);
+  ASSERT_TRUE(control && alt);
   const struct {
     const char* layout;
     int charCode;
-    bool shift;
+    bool control, option, shift;
     std::uint32_t seen;  // what the focused client gets, 0 for nothing pressed at all
   } rows[] = {
-      {"us", '@', true, XK_at},       {"us", 'z', false, XK_z},
-      {"de", '@', false, 0},     // AltGr+Q
-      {"de", 0x20ac, false, 0},  // € is AltGr+E
-      {"de", '~', false, 0},     // AltGr++
-      {"de", '|', false, 0},     // AltGr+<
-      {"de", 0xdf, false, XK_ssharp}, {"de", 'z', false, XK_z},
-      {"de", 0xb0, false, 0},  // ° is Shift+^, and ^ alone is a dead key
-      {"de", 0xb0, true, XK_degree},  {"fr", '@', false, 0},  // AltGr+à
-      {"fr", 0xe9, false, XK_eacute}, {"us", 'z', false, XK_z},
+      {"us", '@', false, false, true, XK_at},
+      {"us", 'z', false, false, false, XK_z},
+      {"de", '@', false, false, false, 0},     // AltGr+Q
+      {"de", 0x20ac, false, false, false, 0},  // € is AltGr+E
+      {"de", '~', false, false, false, 0},     // AltGr++
+      {"de", '|', false, false, false, 0},     // AltGr+<
+      {"de", 0xdf, false, false, false, XK_ssharp},
+      {"de", 'z', false, false, false, XK_z},
+      {"de", 0xb0, false, false, false, 0},  // ° is Shift+^, and ^ alone is a dead key
+      {"de", 0xb0, false, false, true, XK_degree},
+      {"de", 0xb0, true, false, true, XK_degree},
+      {"de", 0xb0, false, true, true, XK_degree},
+      {"de", '*', true, true, true, XK_asterisk},
+      {"de", 0xf6, true, true, false, XK_odiaeresis},
+      {"fr", '@', false, false, false, 0},  // AltGr+à
+      {"fr", 0xe9, false, false, false, XK_eacute},
+      {"fr", 0xe9, true, false, false, XK_eacute},
+      {"us", 'z', false, false, false, XK_z},
   };
   std::string layout;
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.layout) + " " + std::to_string(row.charCode) +
-                 (row.shift ? " with SHIFT" : ""));
+                 (row.control ? " CTRL" : "") + (row.option ? " OPT" : "") +
+                 (row.shift ? " SHIFT" : ""));
     if (layout != row.layout) {
       if (!SetLayout(row.layout)) GTEST_SKIP() << kNoSetxkbmap;
       layout = row.layout;
     }
     const int code = output_->KeyCodeFor(row.charCode);
-    output_->Press({row.charCode, code, false, false, false, row.shift});
+    output_->Press({row.charCode, code, false, row.control, row.option, row.shift});
     if (row.seen == 0) {
       EXPECT_FALSE(window_->NextKey(kQuietWait)) << "a key was pressed";
     } else {
-      const auto keys = Receive(row.shift ? 4 : 2);
-      ASSERT_EQ(keys.size(), row.shift ? 4u : 2u);
-      const SeenKey& down = keys[row.shift ? 1 : 0];
+      const size_t modifiers = size_t{row.control} + size_t{row.option} + size_t{row.shift};
+      const auto keys = Receive(2 * modifiers + 2);
+      ASSERT_EQ(keys.size(), 2 * modifiers + 2);
+      const SeenKey& down = keys[modifiers];
       EXPECT_TRUE(down.press);
       EXPECT_EQ(down.keyCode, static_cast<unsigned>(code));
       EXPECT_EQ(down.keysym, row.seen) << std::hex << down.keysym;
+      EXPECT_EQ(down.state, (row.control ? control : 0) | (row.option ? alt : 0) |
+                                (row.shift ? static_cast<unsigned>(ShiftMask) : 0));
     }
     EXPECT_FALSE(window_->AnyKeyDown());
   }

@@ -1,6 +1,5 @@
 #include "platform/linux/keys/XkbKeymap.h"
 
-#include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
@@ -139,13 +138,11 @@ std::uint32_t XkbKeymap::KeysymWith(int evdevCode, const ModifierKeys& modifiers
   xkb_state_update_mask(state, 0, 0, 0, 0, 0, layout_);
   // Pressing the modifier keys through the keymap sets the modifiers exactly as the reader of
   // the device will.
-  const std::pair<bool, int> keys[] = {{modifiers.meta, KEY_LEFTMETA},
-                                       {modifiers.ctrl, KEY_LEFTCTRL},
-                                       {modifiers.alt, KEY_LEFTALT},
-                                       {modifiers.shift, KEY_LEFTSHIFT}};
-  for (const auto& [down, code] : keys)
-    if (down && code != evdevCode)
-      xkb_state_update_key(state, static_cast<xkb_keycode_t>(code) + kEvdevOffset, XKB_KEY_DOWN);
+  const std::array<bool, 4> wanted = WhichDown(modifiers);
+  for (size_t i = 0; i < kModifierEvdevCodes.size(); ++i)
+    if (wanted[i] && kModifierEvdevCodes[i] != evdevCode)
+      xkb_state_update_key(state, static_cast<xkb_keycode_t>(kModifierEvdevCodes[i]) + kEvdevOffset,
+                           XKB_KEY_DOWN);
   const xkb_keysym_t keysym =
       xkb_state_key_get_one_sym(state, static_cast<xkb_keycode_t>(evdevCode) + kEvdevOffset);
   xkb_state_unref(state);

@@ -17,9 +17,6 @@
 namespace platform::linux_keys {
 namespace {
 
-constexpr std::array<int, 4> kModifierCodes = {KEY_LEFTMETA, KEY_LEFTCTRL, KEY_LEFTALT,
-                                               KEY_LEFTSHIFT};
-
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 // Writes all of `events`, going on after signals. False when the kernel refuses.
@@ -181,23 +178,22 @@ void UinputKeyboard::WriteHeldWhenSettled() {
 }
 
 bool UinputKeyboard::Write(int keyCode, ModifierKeys modifiers) {
-  const std::array<bool, 4> wanted = {modifiers.meta, modifiers.ctrl, modifiers.alt,
-                                      modifiers.shift};
+  const std::array<bool, 4> wanted = WhichDown(modifiers);
   EventBatch press;
-  for (size_t i = 0; i < kModifierCodes.size(); ++i)
-    if (wanted[i] && kModifierCodes[i] != keyCode) press.Key(kModifierCodes[i], true);
+  for (size_t i = 0; i < kModifierEvdevCodes.size(); ++i)
+    if (wanted[i] && kModifierEvdevCodes[i] != keyCode) press.Key(kModifierEvdevCodes[i], true);
   press.Key(keyCode, true);
   press.Key(keyCode, false);
-  for (size_t i = kModifierCodes.size(); i-- > 0;)
-    if (wanted[i] && kModifierCodes[i] != keyCode) press.Key(kModifierCodes[i], false);
+  for (size_t i = kModifierEvdevCodes.size(); i-- > 0;)
+    if (wanted[i] && kModifierEvdevCodes[i] != keyCode) press.Key(kModifierEvdevCodes[i], false);
   if (WriteAll(fd_, press.data(), press.size())) return true;
 
   // Part of the batch may have gone out: release everything it could have pressed. A release of
   // a key that is not down is dropped by the kernel, so this is safe in every case.
   EventBatch release;
   release.Key(keyCode, false);
-  for (size_t i = kModifierCodes.size(); i-- > 0;)
-    if (wanted[i]) release.Key(kModifierCodes[i], false);
+  for (size_t i = kModifierEvdevCodes.size(); i-- > 0;)
+    if (wanted[i]) release.Key(kModifierEvdevCodes[i], false);
   WriteAll(fd_, release.data(), release.size());
   return false;
 }
