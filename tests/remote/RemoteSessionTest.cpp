@@ -48,6 +48,7 @@ struct Step {
     kPermit,      // the node opens from now on; `on`: the input folder tells of it
     kOtherGrabs,  // `on`: another program holds the grab
     kOverflow,    // the session's buffer overflowed
+    kPressWhileGrabbing,
   } kind;
   int atMs;
   unsigned code = 0;
@@ -64,6 +65,8 @@ Step Plug(int ms, int error = 0) { return {Step::kPlug, ms, 0, false, error}; }
 Step Permit(int ms, bool folderTells) { return {Step::kPermit, ms, 0, folderTells}; }
 Step OtherGrabs(int ms, bool on) { return {Step::kOtherGrabs, ms, 0, on}; }
 Step Overflow(int ms) { return {Step::kOverflow, ms}; }
+// The press lands just before the session's next grab, after it looked at the key state.
+Step PressWhileGrabbing(int ms, unsigned code) { return {Step::kPressWhileGrabbing, ms, code}; }
 
 struct Report {
   int atMs;
@@ -169,7 +172,12 @@ Outcome Play(const Row& row, ScriptedReceiver& node) {
       case Step::kOverflow:
         node.Overflow();
         break;
+      case Step::kPressWhileGrabbing:
+        node.PressWhileGrabbing(loop.now, step.code);
+        break;
     }
+    // What the step itself made the session do may have left events for it.
+    while (node.readable() && loop.deviceFd >= 0) session.DeviceReadable();
   }
   runUntil(At(100000));
   outcome.grabbed = session.grabbed();
@@ -204,6 +212,12 @@ TEST(RemoteSession, FollowsTheReceiverThroughGrabsUnplugsAndRetries) {
        {},
        {TurnOn(0), Press(100, KEY_BACK), Exclusive(300, true), Release(900)},
        {{600, b::kLeftHold, true}, {900, b::kLeftHold, false}},
+       true,
+       {}},
+      {"a press between the look at the keys and the grab: the grab is given back until it is up",
+       {},
+       {TurnOn(0), PressWhileGrabbing(100, KEY_MENU), Exclusive(100, true), Release(300)},
+       {{300, b::kMenu, true}},
        true,
        {}},
       {"Turn Off while plus is held: the grab goes, and nothing of that press comes later",

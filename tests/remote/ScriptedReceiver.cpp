@@ -55,7 +55,13 @@ class ScriptedReceiver::Device final : public RemoteDevice {
     } else if (on && node_.otherGrabs) {
       refusal = EBUSY;
     } else {
+      // A key down before the session asked was there for it to see.
       if (on && !node_.grabbed_ && !node_.keysDown_.empty()) node_.grabbedMidPress_ = true;
+      if (on && node_.pressWhileGrabbing_) {
+        const auto [at, code] = *std::exchange(node_.pressWhileGrabbing_, std::nullopt);
+        node_.Emit(at, code, 1);
+      }
+      node_.grabJustTakenMidPress_ = on && !node_.keysDown_.empty();
       node_.grabbed_ = on;
     }
     if (error != nullptr) *error = refusal;
@@ -128,6 +134,7 @@ class ScriptedReceiver::Source final : public DeviceSource {
 
 bool ScriptedReceiver::Emit(TimePoint at, unsigned code, int value) {
   if (!present) return false;
+  if (std::exchange(grabJustTakenMidPress_, false)) grabbedMidPress_ = true;
   if (value == 1) keysDown_.insert(code);
   if (value == 0) keysDown_.erase(code);
   // A grab sends everything to its holder alone.

@@ -2,8 +2,10 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/linux/remote/device/RemoteDecoder.h"
@@ -39,13 +41,20 @@ class ScriptedReceiver {
   void Unplug();
   void Plug();  // back, as a new node with nothing held
 
+  // The remote presses `code` at `at` in the moment between the session's look at the key
+  // state and its next grab.
+  void PressWhileGrabbing(TimePoint at, unsigned code) { pressWhileGrabbing_ = {at, code}; }
+
   // A change in the input folder waits to be read (a node appeared or its permissions changed).
   bool changed = false;
 
   const std::set<unsigned>& keysDown() const noexcept { return keysDown_; }
   bool grabbed() const noexcept { return grabbed_; }
-  // Whether the session ever took the grab while a key was down.
-  bool grabbedMidPress() const noexcept { return grabbedMidPress_; }
+  // Whether the session took the grab while a key was down: one it could have seen, or one
+  // pressed while it grabbed if it kept the grab long enough for the remote to do something.
+  bool grabbedMidPress() const noexcept { return grabbedMidPress_ || grabJustTakenMidPress_; }
+  // Whether events wait for the session.
+  bool readable() const noexcept { return !queue_.empty(); }
   const std::vector<Seen>& secondReader() const noexcept { return secondReader_; }
   // The keys the second reader has seen go down and not come up.
   std::set<unsigned> keysDownForSecondReader() const;
@@ -61,6 +70,8 @@ class ScriptedReceiver {
   std::set<unsigned> keysDown_;
   bool grabbed_ = false;
   bool grabbedMidPress_ = false;
+  bool grabJustTakenMidPress_ = false;
+  std::optional<std::pair<TimePoint, unsigned>> pressWhileGrabbing_;
   int generation_ = 0;      // one per plug: a device opened before an unplug stays gone
   Device* open_ = nullptr;  // the session's open device, if any
   std::deque<input_event> queue_;

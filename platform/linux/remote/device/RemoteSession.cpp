@@ -174,7 +174,15 @@ void RemoteSession::UpdateGrab() {
     int error = 0;
     grabbed_ = device_->Grab(true, &error);
     // Tried again after the next events; until then the node is read alongside the other reader.
-    if (!grabbed_) Tell(GrabRefusedNotice(device_->path(), error));
+    if (!grabbed_) {
+      Tell(GrabRefusedNotice(device_->path(), error));
+    } else if (device_->AnyKeyDown()) {
+      // A press came between the look and the grab and may have reached the other readers
+      // before it: let them have its release too. Should it have come after the grab, they get
+      // a release of a key that is up, which changes nothing for them.
+      device_->Grab(false);
+      grabbed_ = false;
+    }
   } else if (!wanted && grabbed_) {
     device_->Grab(false);
     grabbed_ = false;
