@@ -185,8 +185,25 @@ std::string CheckGrab() {
   seen = other.ReadUntilRelease(Millis{1000});
   Expect(Count(seen, 1) == 1 && Count(seen, 0) == 1,
          "after listening stopped a second reader saw " + zibk::Describe(seen));
+
+  // Turned on in the middle of a hold with exclusive mode on: the node is opened at once, the
+  // grab only once the button is up, so the second reader sees the release of what it saw.
+  grabbedWhileDown = false;
+  frames = 0;
+  HoldButton(receiver, IrButton::Right, Millis{800}, [&] {
+    if (++frames == 3) listener.Start();
+    listener.loop().RunFor(kRepeatGap);
+    grabbedWhileDown = grabbedWhileDown || listener.session().grabbed();
+  });
+  ExpectEvents(listener.Collect(0), {}, "a hold begun before listening");
+  Expect(!grabbedWhileDown, "turned on mid-hold, the grab was taken while the button was down");
+  Expect(listener.session().grabbed(), "turned on mid-hold, no grab once the button came up");
+  seen = other.ReadFor(Millis{100});
+  Expect(Count(seen, 1) == 1 && Count(seen, 0) == 1,
+         "turned on mid-hold, the second reader saw " + zibk::Describe(seen) + " of the hold");
   return "while grabbed a second reader sees nothing and cannot grab; switched off or stopped, "
-         "it sees clicks again; switched on mid-hold, the grab waits for the release";
+         "it sees clicks again; switched on or turned on mid-hold, the grab waits for the "
+         "release";
 }
 
 }  // namespace zibk

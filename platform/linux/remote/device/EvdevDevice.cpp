@@ -15,6 +15,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/linux/remote/device/InputDirWatch.h"
+
 namespace platform::evdev_remote {
 namespace {
 
@@ -127,7 +129,7 @@ std::unique_ptr<EvdevRemoteDevice> EvdevRemoteDevice::Open(const std::string& pa
 
 EvdevRemoteDevice::~EvdevRemoteDevice() { close(fd_); }
 
-bool EvdevRemoteDevice::Grab(bool on, int* error) noexcept {
+bool EvdevRemoteDevice::Grab(bool on, int* error) {
   // EVIOCGRAB takes its argument by value, not through a pointer.
   const bool done = ioctl(fd_, EVIOCGRAB, on ? 1 : 0) == 0;
   if (error != nullptr) *error = done ? 0 : errno;
@@ -165,6 +167,10 @@ bool EvdevRemoteDevice::AnyKeyDown() const {
   std::vector<unsigned char> bits;
   if (!KeyState(bits)) return false;
   return std::any_of(bits.begin(), bits.end(), [](unsigned char byte) { return byte != 0; });
+}
+
+std::unique_ptr<NodeWatch> EvdevDeviceSource::WatchNodes() {
+  return std::make_unique<InputDirWatch>(dir_);
 }
 
 }  // namespace platform::evdev_remote

@@ -2,25 +2,27 @@
 
 #include <string>
 
+#include "platform/linux/remote/device/RemoteDevice.h"
+
 namespace platform::evdev_remote {
 
 // Watches the input folder through inotify for event nodes that appear or change their
 // permissions (udev grants access a moment after the kernel creates a node). When the folder
 // itself does not exist yet (a machine with no input device at all), watches its parent until
 // it appears. The descriptor is non-blocking; the owner waits for it to become readable.
-class InputDirWatch {
+class InputDirWatch final : public NodeWatch {
  public:
   explicit InputDirWatch(std::string dir);
-  ~InputDirWatch();
+  ~InputDirWatch() override;
   InputDirWatch(const InputDirWatch&) = delete;
   InputDirWatch& operator=(const InputDirWatch&) = delete;
 
   // -1 when inotify is unavailable (then hotplug goes unnoticed, and nothing else changes).
-  int fd() const noexcept { return fd_; }
+  int fd() const override { return fd_; }
 
   // Reads every pending notification. True when an event node may have become usable (or the
   // kernel dropped notifications, so anything may have happened).
-  bool ReadChanges();
+  bool ReadChanges() override;
 
  private:
   void WatchFolderOrParent();

@@ -1,5 +1,6 @@
 #include "platform/linux/remote/device/RemoteSession.h"
 
+#include "platform/linux/remote/device/EvdevDevice.h"
 #include "platform/linux/remote/device/ReceiverNotices.h"
 
 #include <algorithm>
@@ -17,7 +18,10 @@ std::optional<TimePoint> Earliest(std::optional<TimePoint> a, std::optional<Time
 }  // namespace
 
 RemoteSession::RemoteSession(SessionLoop& loop, std::string inputDir)
-    : loop_(loop), inputDir_(std::move(inputDir)) {}
+    : RemoteSession(loop, std::make_unique<EvdevDeviceSource>(std::move(inputDir))) {}
+
+RemoteSession::RemoteSession(SessionLoop& loop, std::unique_ptr<DeviceSource> source)
+    : loop_(loop), source_(std::move(source)) {}
 
 RemoteSession::~RemoteSession() {
   *alive_ = false;
@@ -26,7 +30,7 @@ RemoteSession::~RemoteSession() {
 
 bool RemoteSession::Available() {
   if (device_) return true;
-  const ReceiverScan scan = ScanForReceivers(inputDir_);
+  const ReceiverScan scan = source_->Scan();
   if (!scan.receivers.empty()) return true;
   TellUnopened(scan);
   return false;
@@ -36,7 +40,7 @@ void RemoteSession::Start(Sink sink) {
   sink_ = std::move(sink);
   if (listening_) return;
   listening_ = true;
-  watch_ = std::make_unique<InputDirWatch>(inputDir_);
+  watch_ = source_->WatchNodes();
   loop_.WatchInputDir(watch_->fd());
   TryOpen(false);
   UpdateTimer();
@@ -101,9 +105,9 @@ void RemoteSession::TimerDue() {
 
 void RemoteSession::TryOpen(bool retryIfRefused) {
   if (!listening_ || device_) return;
-  const ReceiverScan scan = ScanForReceivers(inputDir_);
+  const ReceiverScan scan = source_->Scan();
   for (const std::string& path : scan.receivers) {
-    device_ = EvdevRemoteDevice::Open(path);
+    device_ = source_->Open(path);
     if (device_) break;
   }
   if (device_) {
@@ -142,7 +146,7 @@ void RemoteSession::ReadDevice() {
       Collect(decoder_.Key(at, event.code, event.value));
     }
   }
-  if (status == EvdevRemoteDevice::ReadStatus::kGone) {
+  if (status == RemoteDevice::ReadStatus::kGone) {
     Collect(decoder_.DeviceGone());
     DropDevice();
     TryOpen(false);  // another receiver may still be there
@@ -170,7 +174,15 @@ void RemoteSession::UpdateGrab() {
     int error = 0;
     grabbed_ = device_->Grab(true, &error);
     // Tried again after the next events; until then the node is read alongside the other reader.
-    if (!grabbed_) Tell(GrabRefusedNotice(device_->path(), error));
+    if (!grabbed_) {
+      Tell(GrabRefusedNotice(device_->path(), error));
+    } else if (device_->AnyKeyDown()) {
+      // A press came between the look and the grab and may have reached the other readers
+      // before it: let them have its release too. Should it have come after the grab, they get
+      // a release of a key that is up, which changes nothing for them.
+      device_->Grab(false);
+      grabbed_ = false;
+    }
   } else if (!wanted && grabbed_) {
     device_->Grab(false);
     grabbed_ = false;

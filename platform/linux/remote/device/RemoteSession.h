@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/remote/device/EvdevDevice.h"
-#include "platform/linux/remote/device/InputDirWatch.h"
 #include "platform/linux/remote/device/RemoteDecoder.h"
+#include "platform/linux/remote/device/RemoteDevice.h"
 
 namespace platform::evdev_remote {
 
@@ -40,7 +39,9 @@ class RemoteSession {
   static constexpr std::chrono::milliseconds kRetryInterval{200};
   static constexpr int kRetries = 10;
 
+  // On the evdev nodes of `inputDir`.
   explicit RemoteSession(SessionLoop& loop, std::string inputDir = "/dev/input");
+  RemoteSession(SessionLoop& loop, std::unique_ptr<DeviceSource> source);
   ~RemoteSession();
   RemoteSession(const RemoteSession&) = delete;
   RemoteSession& operator=(const RemoteSession&) = delete;
@@ -74,13 +75,13 @@ class RemoteSession {
   void Tell(const std::string& notice);
 
   SessionLoop& loop_;
-  std::string inputDir_;
+  std::unique_ptr<DeviceSource> source_;
   Sink sink_;
   bool listening_ = false;
   bool exclusive_ = false;
   bool grabbed_ = false;
-  std::unique_ptr<EvdevRemoteDevice> device_;
-  std::unique_ptr<InputDirWatch> watch_;
+  std::unique_ptr<RemoteDevice> device_;
+  std::unique_ptr<NodeWatch> watch_;
   RemoteDecoder decoder_;
   bool resyncing_ = false;  // after SYN_DROPPED, until the next SYN_REPORT
   int retriesLeft_ = 0;
