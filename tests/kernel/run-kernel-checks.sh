@@ -16,6 +16,12 @@ skip() {
   echo "SKIPPED: $*"
   exit 77
 }
+fail() {
+  echo "$*"
+  exit 1
+}
+# shellcheck source=guest-lib.sh
+source "$here/guest-lib.sh"
 
 qemu=$(command -v qemu-system-x86_64 || true)
 [ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
@@ -23,16 +29,7 @@ command -v cpio >/dev/null || skip "cpio is not installed"
 mkdir -p "$work"
 
 started=$(date +%s.%N)
-set +e
-kernel=$("$here/fetch-kernel.sh" "$work/cache" 2>"$work/fetch.log")
-rc=$?
-set -e
-if [ $rc -ne 0 ]; then
-  cat "$work/fetch.log"
-  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.log")"
-  echo "fetching the kernel failed"
-  exit 1
-fi
+fetch_kernel "$work/cache"
 fetched=$(date +%s.%N)
 
 set +e
@@ -45,18 +42,8 @@ if [ $rc -ne 0 ]; then
   exit 1
 fi
 
-# Software emulation only: stock kernels hang on the nested /dev/kvm of CI machines.
-log=$work/guest.log
-set +e
-timeout --kill-after=10 "$boot_timeout" "$qemu" \
-  -accel tcg -machine pc -m 256 -smp 2 \
-  -nodefaults -display none -serial stdio -no-reboot \
-  -kernel "$kernel/vmlinuz" -initrd "$work/initramfs.gz" \
-  -append "console=ttyS0 quiet panic=-1" </dev/null >"$log" 2>&1
-rc=$?
-set -e
+boot_guest 256
 booted=$(date +%s.%N)
-tr -d '\r' <"$log" >"$log.txt"
 
 passes=$(grep -c '^ZIBK: PASS ' "$log.txt" || true)
 fails=$(grep -c '^ZIBK: FAIL ' "$log.txt" || true)

@@ -22,21 +22,15 @@ fail() {
   echo "FAILED: $name: $*"
   exit 1
 }
+# shellcheck source=../guest-lib.sh
+source "$here/../guest-lib.sh"
 
 qemu=$(command -v qemu-system-x86_64 || true)
 [ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
 command -v cpio >/dev/null || skip "cpio is not installed"
 mkdir -p "$work"
 
-set +e
-kernel=$("$here/../fetch-kernel.sh" "$cache" 2>"$work/fetch.log")
-rc=$?
-set -e
-if [ $rc -ne 0 ]; then
-  cat "$work/fetch.log"
-  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.log")"
-  fail "fetching the kernel failed"
-fi
+fetch_kernel "$cache"
 
 started=$(date +%s.%N)
 set +e
@@ -50,18 +44,8 @@ if [ $rc -ne 0 ]; then
 fi
 built=$(date +%s.%N)
 
-# Software emulation only, as for the other kernel checks.
-log=$work/guest.log
-set +e
-timeout --kill-after=10 "$boot_timeout" "$qemu" \
-  -accel tcg -machine pc -m 512 -smp 2 \
-  -nodefaults -display none -serial stdio -no-reboot \
-  -kernel "$kernel/vmlinuz" -initrd "$work/initramfs.gz" \
-  -append "console=ttyS0 quiet panic=-1" </dev/null >"$log" 2>&1
-rc=$?
-set -e
+boot_guest 512
 booted=$(date +%s.%N)
-tr -d '\r' <"$log" >"$log.txt"
 
 echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); initramfs $(
   awk -v a="$started" -v b="$built" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
