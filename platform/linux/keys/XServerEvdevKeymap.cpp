@@ -70,7 +70,7 @@ class XServerEvdevKeymap final : public EvdevKeymap {
   std::string source_;
   // The session reads the uinput keyboard with the core keyboard's keymap as it is when the key
   // comes; in a Wayland session that is the compositor's, which XWayland copies in on a switch.
-  XServerKeymap keymap_{display_, XServerKeymap::CopiedKeymaps::kFollow};
+  XServerKeymap keymap_{display_};
   std::optional<bool> numbersByEvdev_;
 };
 

@@ -7,9 +7,11 @@
 #include <X11/Xlib-xcb.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 #include "platform/linux/keys/XcbXkb.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace platform::linux_keys {
 namespace {
@@ -20,14 +22,6 @@ constexpr auto kChangeWait = std::chrono::milliseconds(20);
 constexpr xcb_xkb_device_spec_t kCoreKeyboard = XCB_XKB_ID_USE_CORE_KBD;
 constexpr std::uint16_t kMapParts =
     XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
-
-// A keymap copied onto the core keyboard (see CopiedKeymaps): between a real keyboard and XTest
-// at every remote button the user presses after typing. Elsewhere a change of the keymap comes by
-// its own request (a new keymap loaded, or SetMap with a map notice).
-bool IsCopiedKeymap(const xcb_xkb_new_keyboard_notify_event_t& event) {
-  return event.requestMinor == XCB_XKB_SET_MAP && event.minKeyCode == event.oldMinKeyCode &&
-         event.maxKeyCode == event.oldMaxKeyCode;
-}
 
 unsigned RealModifiersOf(TypingState state) {
   switch (state) {
@@ -47,11 +41,11 @@ xcb_connection_t* TakeEventsFromXlib(Display* display) {
 
 }  // namespace
 
-XServerKeymap::XServerKeymap(Display* display, CopiedKeymaps copied)
-    : XServerKeymap(TakeEventsFromXlib(display), copied) {}
+XServerKeymap::XServerKeymap(Display* display) : XServerKeymap(TakeEventsFromXlib(display)) {}
 
-XServerKeymap::XServerKeymap(xcb_connection_t* connection, CopiedKeymaps copied)
-    : connection_(connection), copied_(copied) {
+XServerKeymap::XServerKeymap(xcb_connection_t* connection, std::optional<XTestKeyboard> xtest)
+    : connection_(connection), xtest_(xtest) {
+  if (xtest_) xtestSentLast_ = xtest_->lastSource == xtest_->device;
   modifierKeys_.fill(kNoKeyCode);
   // An XKB request would make xcb wait for the extension's opcode: it is asked for first, and
   // it is in once the answer to a later request is.
@@ -76,18 +70,36 @@ void XServerKeymap::Start() {
       connection_,
       xcb_xkb_use_extension(connection_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION).sequence);
   xkbEventType_ = xkb->first_event;
-  // Asked for before the first fetch: whatever changes after it is told.
-  constexpr std::uint16_t kNotices = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
-                                     XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
-                                     XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+  // Asked for before the first fetch: whatever changes after it is told. The state is the core
+  // keyboard's, the keymap the chosen keyboard's; the notices of each come for that one alone.
+  constexpr std::uint16_t kMapNotices =
+      XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
   constexpr std::uint16_t kState =
       XCB_XKB_STATE_PART_GROUP_STATE | XCB_XKB_STATE_PART_MODIFIER_BASE |
       XCB_XKB_STATE_PART_MODIFIER_LATCH | XCB_XKB_STATE_PART_MODIFIER_LOCK;
+  const xcb_xkb_select_events_details_t none{};
   xcb_xkb_select_events_details_t details{};
   details.affectState = details.stateDetails = kState;
-  xcb_xkb_select_events_aux(connection_, kCoreKeyboard, kNotices, 0,
-                            XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY,
-                            kMapParts, kMapParts, &details);
+  xcb_xkb_select_events_aux(connection_, kCoreKeyboard, XCB_XKB_EVENT_TYPE_STATE_NOTIFY, 0, 0, 0, 0,
+                            &details);
+  xcb_xkb_select_events_aux(connection_, kCoreKeyboard, kMapNotices, 0, kMapNotices, kMapParts,
+                            kMapParts, &none);
+  if (xtest_) {
+    xcb_xkb_select_events_aux(connection_, static_cast<xcb_xkb_device_spec_t>(xtest_->device),
+                              kMapNotices, 0, kMapNotices, kMapParts, kMapParts, &none);
+    // Which keyboard sent the last key: the server tells it as the core keyboard's slave switch.
+    const xcb_query_extension_reply_t* xi = xcb_get_extension_data(connection_, &xcb_input_id);
+    if (xi != nullptr && xi->present != 0) {
+      xiOpcode_ = xi->major_opcode;
+      struct {
+        xcb_input_event_mask_t head;
+        std::uint32_t mask;
+      } select{{static_cast<xcb_input_device_id_t>(xtest_->master), 1},
+               XCB_INPUT_XI_EVENT_MASK_DEVICE_CHANGED};
+      const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+      xcb_input_xi_select_events(connection_, root, 1, &select.head);
+    }
+  }
   state_ = PendingReply(xcb_xkb_get_state(connection_, kCoreKeyboard).sequence);
   newerStateNotice_ = false;
   AskForKeymap();
@@ -95,11 +107,12 @@ void XServerKeymap::Start() {
 }
 
 void XServerKeymap::AskForKeymap() {
-  map_ = PendingReply(xcb_xkb_get_map(connection_, kCoreKeyboard, kMapParts, 0, 0, 0, 0, 0, 0, 0, 0,
-                                      0, 0, 0, 0, 0, 0, 0, 0)
+  const auto device = static_cast<xcb_xkb_device_spec_t>(KeymapDevice());
+  map_ = PendingReply(xcb_xkb_get_map(connection_, device, kMapParts, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                      0, 0, 0, 0, 0, 0)
                           .sequence);
-  names_ = PendingReply(
-      xcb_xkb_get_names(connection_, kCoreKeyboard, XCB_XKB_NAME_DETAIL_KEY_NAMES).sequence);
+  names_ =
+      PendingReply(xcb_xkb_get_names(connection_, device, XCB_XKB_NAME_DETAIL_KEY_NAMES).sequence);
   askAgain_ = false;
   waitedForMap_ = false;
   xcb_flush(connection_);
@@ -145,6 +158,8 @@ void XServerKeymap::Take(const xcb_generic_event_t& event) {
   if (type == XCB_MAPPING_NOTIFY) {
     changed =
         reinterpret_cast<const xcb_mapping_notify_event_t&>(event).request != XCB_MAPPING_POINTER;
+  } else if (type == XCB_GE_GENERIC) {
+    changed = SwitchesKeyboard(event);
   } else if (type == xkbEventType_) {
     switch (event.pad0) {  // the XKB event's own type
       case XCB_XKB_STATE_NOTIFY: {
@@ -155,12 +170,13 @@ void XServerKeymap::Take(const xcb_generic_event_t& event) {
         break;
       }
       case XCB_XKB_MAP_NOTIFY:
-        changed = true;
+        changed = !xtest_ || reinterpret_cast<const xcb_xkb_map_notify_event_t&>(event).deviceID ==
+                                 KeymapDevice();
         break;
       case XCB_XKB_NEW_KEYBOARD_NOTIFY:
-        changed =
-            copied_ == CopiedKeymaps::kFollow ||
-            !IsCopiedKeymap(reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event));
+        changed = !xtest_ ||
+                  reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event).deviceID ==
+                      KeymapDevice();
         break;
       default:
         break;
@@ -171,6 +187,20 @@ void XServerKeymap::Take(const xcb_generic_event_t& event) {
     askAgain_ = true;
   else
     AskForKeymap();
+}
+
+int XServerKeymap::KeymapDevice() const noexcept {
+  if (!xtest_) return kCoreKeyboard;
+  return xtestSentLast_ ? xtest_->master : xtest_->device;
+}
+
+bool XServerKeymap::SwitchesKeyboard(const xcb_generic_event_t& event) {
+  const auto& changed = reinterpret_cast<const xcb_input_device_changed_event_t&>(event);
+  if (!xtest_ || changed.extension != xiOpcode_ || changed.event_type != XCB_INPUT_DEVICE_CHANGED ||
+      changed.deviceid != xtest_->master || changed.reason != XCB_INPUT_CHANGE_REASON_SLAVE_SWITCH)
+    return false;
+  const bool xtestSentLast = changed.sourceid == xtest_->device;
+  return std::exchange(xtestSentLast_, xtestSentLast) != xtestSentLast;
 }
 
 void XServerKeymap::DrainEvents(const EventFilter& filter) {

@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/linux/keys/KeyMatcher.h"
+#include "platform/linux/keys/XTestKeyboard.h"
 #include "platform/linux/keys/XcbReplies.h"
 #include "platform/linux/keys/XkbKeyTable.h"
 #include "platform/linux/keys/uinput/ModifierKeys.h"
@@ -28,21 +30,21 @@ namespace platform::linux_keys {
 // switch.
 class XServerKeymap {
  public:
-  // The server copies a keyboard's keymap onto the core keyboard whenever another keyboard sends
-  // the next key, and tells it as a new keyboard "by SetMap" with the same key codes. XWayland
-  // tells a new keymap from the compositor in just the same way. Whether such a notice counts:
-  // for XTest presses it does not (they are read with XTest's own keymap, which the copy does
-  // not change); for keys that reach the server through the compositor it must.
-  enum class CopiedKeymaps { kIgnore, kFollow };
-
-  // Asks the server for its notices on `connection` and fetches the keymap and the state,
-  // waiting a second at most for them. The connection's events are this object's from now on:
-  // Update reads them.
+  // Which keymap is kept: the core keyboard's, or (given the XTest keyboard) the one that a key
+  // from XTest is read by. That is the XTest keyboard's own keymap while another keyboard sent
+  // the last key, since the server copies it onto the core keyboard with XTest's next key, and
+  // the core keyboard's once XTest sent the last one. The two differ on XWayland, which gives a
+  // new keymap from the compositor to its own keyboard and the core one, never to XTest's; a
+  // plain server loads a keymap onto every keyboard under the core one.
+  //
+  // Asks the server for its notices on `connection` and fetches the keymap and the state (the
+  // core keyboard's: the group and modifiers of the keys the clients are sent), waiting a second
+  // at most for them. The connection's events are this object's from now on: Update reads them.
   explicit XServerKeymap(xcb_connection_t* connection,
-                         CopiedKeymaps copied = CopiedKeymaps::kIgnore);
-  // The same on an Xlib display's own connection, whose events xcb then owns (Xlib's event
-  // calls see none).
-  explicit XServerKeymap(_XDisplay* display, CopiedKeymaps copied = CopiedKeymaps::kIgnore);
+                         std::optional<XTestKeyboard> xtest = std::nullopt);
+  // The same for the core keyboard on an Xlib display's own connection, whose events xcb then
+  // owns (Xlib's event calls see none).
+  explicit XServerKeymap(_XDisplay* display);
   // Never talks to the server: its connection may be closed by then.
   ~XServerKeymap();
   XServerKeymap(const XServerKeymap&) = delete;
@@ -104,7 +106,14 @@ class XServerKeymap {
   void SetGroup(int group);
 
   xcb_connection_t* connection_;
-  CopiedKeymaps copied_;
+  // The keyboard whose keymap is fetched, and the id its notices carry.
+  int KeymapDevice() const noexcept;
+  // Whether a key from XTest is read by another keymap since `event`.
+  bool SwitchesKeyboard(const xcb_generic_event_t& event);
+
+  std::optional<XTestKeyboard> xtest_;
+  bool xtestSentLast_ = false;
+  int xiOpcode_ = -1;
   int xkbEventType_ = -1;  // no XKB: no notices of its own, and no keymap to fetch either
   PendingReply extensionAnswered_;
   PendingReply map_, names_, state_;

@@ -17,6 +17,7 @@
 #include "platform/linux/keys/KeyOutputs.h"
 #include "platform/linux/keys/XHeldKeys.h"
 #include "platform/linux/keys/XServerKeymap.h"
+#include "platform/linux/keys/XTestKeyboard.h"
 #include "platform/linux/keys/XcbReplies.h"
 
 namespace platform::linux_keys {
@@ -84,7 +85,8 @@ class XTestKeyOutput final : public KeyOutput {
  public:
   explicit XTestKeyOutput(xcb_connection_t* connection)
       : connection_{connection},
-        keymap_(connection),
+        keymap_(connection,
+                FindXTestKeyboard(connection, std::chrono::steady_clock::now() + kStartWait)),
         held_(connection, std::chrono::steady_clock::now() + kStartWait) {
     if (const auto* xkb = xcb_get_extension_data(connection, &xcb_xkb_id); xkb && xkb->present)
       xkbEventType_ = xkb->first_event;

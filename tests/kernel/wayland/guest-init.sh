@@ -78,12 +78,17 @@ done
 say "sway is up on $wayland and XWayland on $x after $((tries / 2)) s"
 
 # The keymap from the compositor, with no X server in the environment (sway starts on de); then
-# from XWayland, which mirrors the compositor's (the first pass left it on fr).
+# from XWayland, which mirrors the compositor's (the first pass left it on fr). Each pass prints
+# its own ZIBK line.
 rc=0
 as_user WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys \
   uinput-keyboard-in-wayland-session wayland de fr || rc=1
 as_user DISPLAY="$x" WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys \
   uinput-keyboard-in-wayland-session-through-xwayland x fr de || rc=1
+# The XTest output into an X client (xev, then the only window) on XWayland, the session on de
+# again after the second pass, then switched to fr in the compositor.
+as_user DISPLAY="$x" WAYLAND_DISPLAY="$wayland" SWAYSOCK="$ipc" /bin/zibk-wayland-keys \
+  xtest-keys-into-xwayland xtest de fr || rc=1
 [ $rc -eq 0 ] || log_tails
 echo "ZIBK: EXIT $rc"
 busybox sync

@@ -2,7 +2,7 @@
 # Builds the initramfs of the Wayland session check (newc cpio, gzip): static busybox, the input
 # modules, /init, the check program, and a Wayland session from this machine's packages: udevd
 # and its input rules, seatd, sway with its keymap data and a font, XWayland with xkbcomp,
-# swaymsg and wev, with every shared library they load. Rebuilt only when one of them changed.
+# swaymsg, wev and xev, with every shared library they load. Rebuilt only when one of them changed.
 # Usage: make-initramfs.sh KERNEL_DIR PROGRAM OUTPUT
 # Exits 77 (and says why on standard error) when a program of the session is not installed.
 set -euo pipefail
@@ -19,10 +19,10 @@ is_static "$busybox" || { echo "no static busybox at $busybox (install busybox-s
 declare -A package_of=(
   [/usr/bin/sway]=sway [/usr/bin/swaymsg]=sway [/usr/sbin/seatd]=seatd [/usr/bin/wev]=wev
   [/lib/systemd/systemd-udevd]=udev [/usr/bin/udevadm]=udev [/usr/bin/Xwayland]=xwayland
-  [/usr/bin/xkbcomp]=x11-xkb-utils
+  [/usr/bin/xkbcomp]=x11-xkb-utils [/usr/bin/xev]=x11-utils
 )
 programs=(/usr/bin/sway /usr/bin/swaymsg /usr/sbin/seatd /usr/bin/wev /lib/systemd/systemd-udevd
-  /usr/bin/udevadm /usr/bin/Xwayland /usr/bin/xkbcomp)
+  /usr/bin/udevadm /usr/bin/Xwayland /usr/bin/xkbcomp /usr/bin/xev)
 for p in "${programs[@]}"; do
   [ -x "$p" ] || { echo "$p is not installed (Debian package ${package_of[$p]})" >&2; exit 77; }
 done
@@ -35,7 +35,7 @@ stamp=$(
   {
     sha256sum "$0" "$here/../initramfs-lib.sh" "$here/guest-init.sh" "$here/sway.config" \
       "$program" "$kernel/complete" "$kernel"/modules/*.ko "$busybox" "$font"
-    dpkg-query -W sway seatd wev udev xwayland libinput10 libxkbcommon0 xkb-data 2>/dev/null
+    dpkg-query -W sway seatd wev x11-utils udev xwayland libinput10 libxkbcommon0 xkb-data 2>/dev/null
   } | sha256sum | cut -d' ' -f1
 )
 if [ -f "$out" ] && [ "$(cat "$out.stamp" 2>/dev/null)" = "$stamp" ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Boots a stock Debian kernel under qemu into a Wayland session (sway reading the guest's input
-# devices through libinput) and the uinput key output typing into it; reports what arrived.
+# devices through libinput) and the uinput key output typing into it, then the XTest output into
+# an X client on its XWayland; reports what arrived.
 # Usage: run-check.sh WORK_DIR PROGRAM [KERNEL_CACHE_DIR]
 # Exits 0 when the check passed, 1 when it failed or the guest did not finish, 77 when qemu,
 # busybox, the session's programs or the kernel package cannot be had (it says which).
@@ -60,9 +61,14 @@ if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
   tail -n 60 "$log.txt"
   fail "the guest ended before the check finished (qemu exit $rc)"
 fi
-if ! grep -q "^ZIBK: PASS $name " "$log.txt" || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
+passes=("$name" "$name-through-xwayland" xtest-keys-into-xwayland)
+missing=()
+for pass in "${passes[@]}"; do
+  grep -q "^ZIBK: PASS $pass " "$log.txt" || missing+=("$pass")
+done
+if [ ${#missing[@]} -gt 0 ] || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
   # What the check and the session said after it failed; the kernel's boot messages left out.
   sed -n '/^ZIBK: FAIL /,$p' "$log.txt" | grep -v '^\[ *[0-9.]*\] ' | head -n 250
-  fail "see the guest's output above"
+  fail "${missing[*]:-the guest} did not pass; see the guest's output above"
 fi
-echo "The Wayland session check passed."
+echo "The Wayland session check passed: ${passes[*]}."
