@@ -156,7 +156,8 @@ std::string ProgramRun::LogTail() const {
   return tail.empty() ? "  | (the program wrote nothing)\n" : tail;
 }
 
-HandOverAnswer AskToReopen(const std::string& socket, Millis timeout) {
+HandOverAnswer AskOverHandOver(const std::string& socket, const std::string& line,
+                               Millis timeout) {
   HandOverAnswer result;
   const auto start = Clock::now();
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -165,7 +166,7 @@ HandOverAnswer AskToReopen(const std::string& socket, Millis timeout) {
   std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     result.answer = "connect: " + std::string(std::strerror(errno));
-  } else if (::write(fd, "reopen\n", 7) != 7) {
+  } else if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
     result.answer = "write: " + std::string(std::strerror(errno));
   } else {
     const auto end = start + timeout;
@@ -178,7 +179,10 @@ HandOverAnswer AskToReopen(const std::string& socket, Millis timeout) {
       }
       char buffer[64];
       const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n <= 0) break;
+      if (n <= 0) {
+        result.answered = true;  // closed by the program
+        break;
+      }
       result.answer.append(buffer, static_cast<std::size_t>(n));
       if (result.answer.find('\n') != std::string::npos) {
         result.answered = true;

@@ -49,13 +49,14 @@ class ProgramRun {
   std::string log_;
 };
 
-// The answer to a "reopen" line on a hand-over socket and how long it took.
+// What the program's main loop made of one line sent to its hand-over socket, and how soon.
 struct HandOverAnswer {
-  std::string answer;  // the line (with its newline), or what went wrong
+  std::string answer;    // what came back, or what went wrong
+  bool answered = false;  // a line came back, or the program closed the connection
   std::chrono::milliseconds after{0};
-  bool answered = false;
 };
-HandOverAnswer AskToReopen(const std::string& socket, std::chrono::milliseconds timeout);
+HandOverAnswer AskOverHandOver(const std::string& socket, const std::string& line,
+                               std::chrono::milliseconds timeout);
 
 // A left click through XTest at a point of a window (x, y from its top-left corner).
 void ClickAt(_XDisplay* x, unsigned long window, int left, int top);

@@ -169,7 +169,7 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
 
   const std::string socket = programRun.HandOverSocket();
   Expect(!socket.empty(), "the lock record " + programRun.LockFile() + " names no socket");
-  const auto idle = zibk::AskToReopen(socket, Millis{5000});
+  const auto idle = zibk::AskOverHandOver(socket, "reopen\n", Millis{5000});
   Expect(idle.answered && idle.answer == "ok\n",
          "the hand-over socket answered \"" + idle.answer + "\" with no grab held");
 
@@ -188,14 +188,17 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   std::this_thread::sleep_for(Millis{200});
   receiver.SendPress(zibk::IrButton::Plus);
   std::this_thread::sleep_for(Millis{300});
-  const auto during = zibk::AskToReopen(socket, kGrab - Millis{700});
+  // Not "reopen": showing the window waits for the server (the framework's activation syncs),
+  // which a grab would hold up whatever the key road does. Any other line is read by the main
+  // loop and answered by closing the connection.
+  const auto during = zibk::AskOverHandOver(socket, "ping\n", kGrab - Millis{700});
   const bool stillGrabbed = Clock::now() - grabbed < kGrab;
   std::this_thread::sleep_for(kGrab - (Clock::now() - grabbed));
   XUngrabServer(grabber);
   XSync(grabber, False);
   const auto ungrabbed = Clock::now();
   Expect(stillGrabbed, "the guest was too slow: the grab ended before the socket was asked");
-  Expect(during.answered && during.answer == "ok\n",
+  Expect(during.answered && during.answer.empty(),
          "during the server grab after the layout change the main loop did not answer the "
          "hand-over socket (got \"" +
              during.answer + "\" after " + std::to_string(during.after.count()) + " ms)");
