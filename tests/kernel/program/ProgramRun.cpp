@@ -46,8 +46,7 @@ std::string TitleOf(Display* x, Window window) {
 
 bool Viewable(Display* x, Window window) {
   XWindowAttributes attributes;
-  return XGetWindowAttributes(x, window, &attributes) != 0 &&
-         attributes.map_state == IsViewable;
+  return XGetWindowAttributes(x, window, &attributes) != 0 && attributes.map_state == IsViewable;
 }
 
 }  // namespace
@@ -156,8 +155,7 @@ std::string ProgramRun::LogTail() const {
   return tail.empty() ? "  | (the program wrote nothing)\n" : tail;
 }
 
-HandOverAnswer AskOverHandOver(const std::string& socket, const std::string& line,
-                               Millis timeout) {
+HandOverAnswer AskOverHandOver(const std::string& socket, const std::string& line, Millis timeout) {
   HandOverAnswer result;
   const auto start = Clock::now();
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -51,7 +51,7 @@ class ProgramRun {
 
 // What the program's main loop made of one line sent to its hand-over socket, and how soon.
 struct HandOverAnswer {
-  std::string answer;    // what came back, or what went wrong
+  std::string answer;     // what came back, or what went wrong
   bool answered = false;  // a line came back, or the program closed the connection
   std::chrono::milliseconds after{0};
 };

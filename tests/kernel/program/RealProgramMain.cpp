@@ -139,11 +139,10 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
 
   const auto started = Clock::now();
   const Window main = programRun.WaitForWindow(x, kMainTitle, kStartTimeout);
-  Expect(main != 0, programRun.Running()
-                        ? "the main window titled \"" + std::string(kMainTitle) +
-                              "\" did not appear within " +
-                              std::to_string(kStartTimeout.count() / 1000) + " s"
-                        : "the program ended before its main window appeared");
+  Expect(main != 0, programRun.Running() ? "the main window titled \"" + std::string(kMainTitle) +
+                                               "\" did not appear within " +
+                                               std::to_string(kStartTimeout.count() / 1000) + " s"
+                                         : "the program ended before its main window appeared");
   const long startMs = Ms(Clock::now() - started);
   // The window is its content, 50 high while collapsed, under the menu bar; Turn On is at
   // (20, 14), 145 by 20, in the content.
@@ -156,8 +155,8 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   const auto clicked = Clock::now();
   while (!programRun.HasOpen(*node) && Clock::now() - clicked < Millis{10000})
     std::this_thread::sleep_for(Millis{100});
-  Expect(programRun.HasOpen(*node), "after the click on Turn On the program did not open " +
-                                        *node + " within 10 s");
+  Expect(programRun.HasOpen(*node),
+         "after the click on Turn On the program did not open " + *node + " within 10 s");
 
   // The press on the us layout.
   Focus(client->Connection(), clientWindow);
@@ -215,18 +214,19 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
 
   const auto status = programRun.Terminate(Millis{30000});
   Expect(status.has_value(), "the program did not end within 30 s of SIGTERM");
-  Expect(*status == 0, "the program ended with status " + std::to_string(*status) +
-                           " after SIGTERM");
+  Expect(*status == 0,
+         "the program ended with status " + std::to_string(*status) + " after SIGTERM");
   const std::string saved = ReadFile(programRun.SettingsFile());
-  Expect(saved.find("Key10\nz\n") != std::string::npos && saved.find("Key14\n") != std::string::npos,
-         "the settings file was not saved at the quit:\n" + saved);
+  Expect(
+      saved.find("Key10\nz\n") != std::string::npos && saved.find("Key14\n") != std::string::npos,
+      "the settings file was not saved at the quit:\n" + saved);
   XCloseDisplay(x);
 
   return "main window after " + std::to_string(startMs) + " ms; Turn On, volume up typed z in " +
-         std::to_string(firstMs) + " ms; socket answered in " +
-         std::to_string(idle.after.count()) + " ms idle, " +
-         std::to_string(during.after.count()) + " ms during a 2 s grab after setxkbmap de; z " +
-         std::to_string(afterUngrabMs) + " ms after the ungrab; SIGTERM: status 0, saved";
+         std::to_string(firstMs) + " ms; socket answered in " + std::to_string(idle.after.count()) +
+         " ms idle, " + std::to_string(during.after.count()) +
+         " ms during a 2 s grab after setxkbmap de; z " + std::to_string(afterUngrabMs) +
+         " ms after the ungrab; SIGTERM: status 0, saved";
 }
 
 }  // namespace
