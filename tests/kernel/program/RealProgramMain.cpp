@@ -31,10 +31,10 @@ constexpr const char* kName = "real-program-keys";
 constexpr const char* kMainTitle = "ZibTVRemote v.1.0.0";
 constexpr std::uint16_t kApple = 0x05ac;
 constexpr std::uint16_t kReceiver = 0x8242;
-// Volume plus pressed is the table's tenth row. 'z' is on another key in the de layout than in
-// us, so a key pressed from a keymap that missed the switch shows as 'y'.
-constexpr const char* kSettings = "Key10\nz\n";
-constexpr unsigned kRowKeysym = XK_z;
+// Volume plus pressed is the table's tenth row, volume minus pressed its twelfth. 'x' is on one
+// key in us and de: a press during the grab may be made with the keymap from before the switch,
+// whose new one cannot be fetched until the grab ends.
+constexpr const char* kSettings = "Key10\nz\nKey12\nx\n";
 // How long the other client holds the server, and how soon the main loop must answer meanwhile.
 constexpr Millis kGrab{2000};
 constexpr Millis kAnswerBound{500};
@@ -75,15 +75,15 @@ void DrainKeys(zib_testing::FocusedWindow& client) {
 }
 
 // The press and release the row typed, waiting at most `timeout` for them.
-zib_testing::SeenKey ExpectRowKey(zib_testing::FocusedWindow& client, Millis timeout,
-                                  const std::string& when) {
+zib_testing::SeenKey ExpectRowKey(zib_testing::FocusedWindow& client, std::uint32_t keysym,
+                                  Millis timeout, const std::string& when) {
   const auto press = client.NextKey(timeout);
   Expect(press.has_value(), when + ": the focused client got no key within " +
                                 std::to_string(timeout.count()) + " ms");
   Expect(press->press, when + ": the first key event was a release");
-  Expect(press->keysym == kRowKeysym, when + ": the focused client got " +
-                                          KeysymName(press->keysym) + " (key code " +
-                                          std::to_string(press->keyCode) + "), not z");
+  Expect(press->keysym == keysym, when + ": the focused client got " + KeysymName(press->keysym) +
+                                      " (key code " + std::to_string(press->keyCode) + "), not " +
+                                      KeysymName(keysym));
   const auto release = client.NextKey(Millis{2000});
   Expect(release.has_value() && !release->press && release->keyCode == press->keyCode,
          when + ": the key was not released");
@@ -163,7 +163,7 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   DrainKeys(*client);
   const auto pressed = Clock::now();
   receiver.SendPress(zibk::IrButton::Plus);
-  const auto first = ExpectRowKey(*client, kKeyTimeout, "volume up on us");
+  const auto first = ExpectRowKey(*client, XK_z, kKeyTimeout, "volume up on us");
   const long firstMs = Ms(first.when - pressed);
 
   const std::string socket = programRun.HandOverSocket();
@@ -185,7 +185,7 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   XSync(grabber, False);
   const auto grabbed = Clock::now();
   std::this_thread::sleep_for(Millis{200});
-  receiver.SendPress(zibk::IrButton::Plus);
+  receiver.SendPress(zibk::IrButton::Minus);
   std::this_thread::sleep_for(Millis{300});
   // Not "reopen": showing the window waits for the server (the framework's activation syncs),
   // which a grab would hold up whatever the key road does. Any other line is read by the main
@@ -206,7 +206,7 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
          "socket only after " +
              std::to_string(during.after.count()) + " ms (more than " +
              std::to_string(kAnswerBound.count()) + ")");
-  const auto second = ExpectRowKey(*client, kKeyTimeout, "volume up during the grab on de");
+  const auto second = ExpectRowKey(*client, XK_x, kKeyTimeout, "volume down during the grab");
   Expect(second.when >= ungrabbed, "the key arrived while the grab was held");
   const long afterUngrabMs = Ms(second.when - ungrabbed);
   XCloseDisplay(grabber);
@@ -225,8 +225,8 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   return "main window after " + std::to_string(startMs) + " ms; Turn On, volume up typed z in " +
          std::to_string(firstMs) + " ms; socket answered in " + std::to_string(idle.after.count()) +
          " ms idle, " + std::to_string(during.after.count()) +
-         " ms during a 2 s grab after setxkbmap de; z " + std::to_string(afterUngrabMs) +
-         " ms after the ungrab; SIGTERM: status 0, saved";
+         " ms during a 2 s grab after setxkbmap de; volume down's x " +
+         std::to_string(afterUngrabMs) + " ms after the ungrab; SIGTERM: status 0, saved";
 }
 
 }  // namespace
