@@ -14,7 +14,8 @@ BUILD_PACKAGES=(
 # a Wayland compositor (weston, headless) whose keymap the uinput keyboard follows and on which
 # the display tests start the program, xauth for the display tests, and qemu with busybox to boot
 # a stock Debian kernel for the kernel-level input tests; inside that guest, a Wayland session
-# (sway with udev, seatd, XWayland and a font) and wev to show what it receives.
+# (sway with udev, seatd, XWayland and a font) and wev to show what it receives, and the real
+# program under Xvfb with the same font.
 TEST_PACKAGES=(
   libgtest-dev
   xvfb xdotool x11-xkb-utils x11-utils openbox weston xauth

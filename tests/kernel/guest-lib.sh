@@ -34,3 +34,48 @@ boot_guest() {
   set -e
   tr -d '\r' <"$log" >"$log.txt"
 }
+
+# make_initramfs SCRIPT ARG...: builds $work/initramfs.gz with SCRIPT ARG... OUTPUT; skips when
+# the script says something is missing (status 77). Sets $started and $built for the report.
+make_initramfs() {
+  local status
+  started=$(date +%s.%N)
+  set +e
+  "$@" "$work/initramfs.gz" 2>"$work/initramfs.log"
+  status=$?
+  set -e
+  if [ $status -ne 0 ]; then
+    cat "$work/initramfs.log"
+    [ $status -eq 77 ] && skip "$(tail -n 1 "$work/initramfs.log")"
+    fail "the initramfs was not built"
+  fi
+  built=$(date +%s.%N)
+}
+
+# report_checks NAME...: after boot_guest, the timings and the guest's verdict on the checks
+# NAME...; fails, with the guest's output after the first failure, unless every one passed.
+report_checks() {
+  local booted check missing=()
+  booted=$(date +%s.%N)
+  echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); initramfs $(
+    awk -v a="$started" -v b="$built" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
+    awk -v a="$built" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
+  grep '^zibk-init: \|^ZIBK: \(PASS\|FAIL\)' "$log.txt" | sed 's/^ZIBK: /  /' || true
+
+  if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+    tail -n 40 "$log.txt"
+    fail "the guest did not finish within $boot_timeout s (its last output is above)"
+  fi
+  if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
+    tail -n 60 "$log.txt"
+    fail "the guest ended before the check finished (qemu exit $rc)"
+  fi
+  for check in "$@"; do
+    grep -q "^ZIBK: PASS $check " "$log.txt" || missing+=("$check")
+  done
+  if [ ${#missing[@]} -gt 0 ] || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
+    # What the check and the programs said after it failed; the kernel's boot messages left out.
+    sed -n '/^ZIBK: FAIL /,$p' "$log.txt" | grep -v '^\[ *[0-9.]*\] ' | head -n 250
+    fail "${missing[*]:-the guest} did not pass; see the guest's output above"
+  fi
+}

@@ -33,42 +33,8 @@ mkdir -p "$work"
 
 fetch_kernel "$cache"
 
-started=$(date +%s.%N)
-set +e
-"$here/make-initramfs.sh" "$kernel" "$program" "$work/initramfs.gz" 2>"$work/initramfs.log"
-rc=$?
-set -e
-if [ $rc -ne 0 ]; then
-  cat "$work/initramfs.log"
-  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/initramfs.log")"
-  fail "the initramfs was not built"
-fi
-built=$(date +%s.%N)
-
+make_initramfs "$here/make-initramfs.sh" "$kernel" "$program"
 boot_guest 512
-booted=$(date +%s.%N)
-
-echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); initramfs $(
-  awk -v a="$started" -v b="$built" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
-  awk -v a="$built" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
-grep '^zibk-init: \|^ZIBK: \(PASS\|FAIL\)' "$log.txt" | sed 's/^ZIBK: /  /' || true
-
-if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
-  tail -n 40 "$log.txt"
-  fail "the guest did not finish within $boot_timeout s (its last output is above)"
-fi
-if ! grep -q '^ZIBK: EXIT ' "$log.txt"; then
-  tail -n 60 "$log.txt"
-  fail "the guest ended before the check finished (qemu exit $rc)"
-fi
 passes=("$name" "$name-through-xwayland" xtest-keys-into-xwayland)
-missing=()
-for pass in "${passes[@]}"; do
-  grep -q "^ZIBK: PASS $pass " "$log.txt" || missing+=("$pass")
-done
-if [ ${#missing[@]} -gt 0 ] || ! grep -q '^ZIBK: EXIT 0$' "$log.txt"; then
-  # What the check and the session said after it failed; the kernel's boot messages left out.
-  sed -n '/^ZIBK: FAIL /,$p' "$log.txt" | grep -v '^\[ *[0-9.]*\] ' | head -n 250
-  fail "${missing[*]:-the guest} did not pass; see the guest's output above"
-fi
+report_checks "${passes[@]}"
 echo "The Wayland session check passed: ${passes[*]}."
