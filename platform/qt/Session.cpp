@@ -118,7 +118,11 @@ void AnswerHandOver(QLocalSocket* socket) {
   QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
     if (!socket->canReadLine()) return;
     const bool reopen = socket->readLine() == kReopenRequest;
-    if (reopen) socket->write(kReopenAnswer);
+    if (reopen) {
+      socket->write(kReopenAnswer);
+      // Out now, not when the loop next looks: the later start waits for nothing else.
+      socket->flush();
+    }
     socket->disconnectFromServer();  // after what is written has gone out
     if (!reopen) return;
     qt::RunBetweenEvents([] {

@@ -16,6 +16,7 @@
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/MenuBarBuilder.h"
 #include "platform/qt/WindowImpl.h"
+#include "platform/qt/XcbBringForward.h"
 
 namespace platform {
 
@@ -242,6 +243,9 @@ void Window::Show() {
     if (auto app = Runtime::GetAppObject(); app && app->GetMenuBar())
       impl.InstallMenuBar(app->GetMenuBar());
   }
+  // A window already shown is brought forward without waiting for the display server, which
+  // another client may be holding: the hand-over that asks for this must not stop the main loop.
+  if (impl.widget->isVisible() && qt::BringForward(*impl.widget)) return;
   // show() alone leaves a minimised window minimised, and a user without a task bar could not
   // get it back.
   if (impl.widget->isMinimized())
@@ -249,6 +253,7 @@ void Window::Show() {
   impl.widget->show();
   impl.widget->raise();
   impl.widget->activateWindow();
+  qt::PrepareBringForward(*impl.widget);
 }
 
 void Window::Hide() {

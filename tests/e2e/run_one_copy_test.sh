@@ -11,6 +11,9 @@
 #   left_over_locks  empty, garbled and another machine's lock files: a normal start
 #   runtime_folder   with XDG_RUNTIME_DIR unset, or a folder others may enter: nothing said, and
 #                    the copy is still the only one, its socket in a folder of the user's own
+#   during_grab      while another client holds the X server, the running copy answers a
+#                    hand-over on its socket at once; once the grab ends its window is back, not
+#                    minimised, with the focus, and the copy still quits
 set -u
 case_name=$1 program=$2 tools=$3
 source "$(dirname "$0")/x_session.sh"
@@ -190,8 +193,44 @@ case_runtime_folder() {
   done
 }
 
+# A later start is an X client too and would wait out the grab before it asked: the running copy's
+# socket is asked here directly, as that start would ask it.
+case_during_grab() {
+  start_display
+  start_program first
+  open_main_window first
+  minimise_main
+  local socket answer ms request
+  socket=$(sed -n 's/^socket=//p' "$lock")
+  [ -S "$socket" ] || fail "the lock record names no socket: $(cat "$lock")"
+  coproc grab { "$tools/x_grab_server"; }
+  end_at_exit "$grab_PID"
+  read -r answer <&"${grab[0]}"
+  [ "$answer" = grabbed ] || fail "the helper could not grab the X server"
+  SECONDS=0
+  # The answer goes out before the window is shown; the second request is answered only by a
+  # main loop that the showing left running.
+  for request in first second; do
+    read -r answer ms < <("$tools/ask_socket" "$socket" reopen 1500)
+    [ "$answer" = ok ] || fail "during the grab the $request hand-over got \"$answer\" after $ms ms"
+    ((ms <= 500)) || fail "during the grab the $request hand-over was answered only after $ms ms"
+    ok "during a server grab the running copy answered the $request hand-over in $ms ms"
+  done
+  sleep $((SECONDS < 2 ? 2 - SECONDS : 0))
+  echo >&"${grab[1]}"
+  read -r answer <&"${grab[0]}"
+  [ "$answer" = released ] || fail "the helper did not let go of the X server"
+  wait_for 30 only_main_window_is "$main" || fail "the main window is not back after the grab"
+  wait_for 10 has_focus "$main" || fail "the main window did not get the focus after the grab"
+  ok "after the grab the main window is back, not minimised, with the focus"
+  quit_by_ctrl_q first
+  [ "$status" -eq 0 ] || fail "the quit after the grab ended with status $status"
+  [ ! -s "$work/first.err" ] || fail "the program wrote to standard error"
+  ok "the copy quit with status 0 and wrote nothing to standard error"
+}
+
 case "$case_name" in
-  same_display | other_display | left_over_locks | runtime_folder) "case_$case_name" ;;
+  same_display | other_display | left_over_locks | runtime_folder | during_grab) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"

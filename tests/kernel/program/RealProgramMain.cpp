@@ -1,7 +1,8 @@
 // The guest's check of the real program: it runs under Xvfb with the receiver played through
 // uhid, the real driver between them; a remote press must reach the focused X client as the
 // row's key, and a server grab held by another client after a layout change must not stop the
-// program's main loop. Prints one "ZIBK: PASS|FAIL" line.
+// program's main loop, nor must one during a hand-over that shows the main window. Prints one
+// "ZIBK: PASS|FAIL" line.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <sys/stat.h>
@@ -109,6 +110,47 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+// A hand-over during another client's server grab: the answer at once, and the main loop still
+// running after the reopen it asked for (a second line is answered too); once the grab ends the
+// main window is shown with the focus. The guest has no window manager: the focus is set
+// directly.
+std::string ReopenDuringGrab(Display* x, const std::string& display, const std::string& socket,
+                             Window main) {
+  Display* grabber = XOpenDisplay(display.c_str());
+  Expect(grabber != nullptr, "the grabbing client cannot open the display");
+  XGrabServer(grabber);
+  XSync(grabber, False);
+  const auto grabbed = Clock::now();
+  const auto reopen = zibk::AskOverHandOver(socket, "reopen\n", kAnswerBound);
+  const auto after = zibk::AskOverHandOver(socket, "ping\n", kGrab - Millis{700});
+  const bool stillGrabbed = Clock::now() - grabbed < kGrab;
+  std::this_thread::sleep_for(kGrab - (Clock::now() - grabbed));
+  XUngrabServer(grabber);
+  XSync(grabber, False);
+  XCloseDisplay(grabber);
+  Expect(stillGrabbed, "the guest was too slow: the grab ended before the socket was asked");
+  Expect(reopen.answered && reopen.answer == "ok\n",
+         "during the server grab the hand-over got \"" + reopen.answer + "\" after " +
+             std::to_string(reopen.after.count()) + " ms");
+  Expect(after.answered && after.answer.empty() && after.after <= kAnswerBound,
+         "during the server grab the main loop did not answer the line after the reopen within " +
+             std::to_string(kAnswerBound.count()) + " ms (got \"" + after.answer + "\" after " +
+             std::to_string(after.after.count()) + " ms)");
+  Window focus = 0;
+  const auto ungrabbed = Clock::now();
+  for (int revert = 0; Clock::now() - ungrabbed < kKeyTimeout;
+       std::this_thread::sleep_for(Millis{100})) {
+    XGetInputFocus(x, &focus, &revert);
+    if (focus == main) break;
+  }
+  XWindowAttributes attributes;
+  XGetWindowAttributes(x, main, &attributes);
+  Expect(attributes.map_state == IsViewable, "the main window is not shown after the grab");
+  Expect(focus == main, "the main window does not have the focus after the grab");
+  return "reopen answered in " + std::to_string(reopen.after.count()) + " ms during a grab, " +
+         std::to_string(after.after.count()) + " ms for the line after it";
+}
+
 std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& program) {
   std::string error;
   const auto server = zib_testing::XvfbServer::Start(error);
@@ -212,6 +254,8 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
   XCloseDisplay(grabber);
   Expect(!client->AnyKeyDown(), "a key is still down on the X server");
 
+  const std::string reopened = ReopenDuringGrab(x, server->Display(), socket, main);
+
   const auto status = programRun.Terminate(Millis{30000});
   Expect(status.has_value(), "the program did not end within 30 s of SIGTERM");
   Expect(*status == 0,
@@ -226,7 +270,8 @@ std::string Run(std::unique_ptr<zibk::ProgramRun>& run, const std::string& progr
          std::to_string(firstMs) + " ms; socket answered in " + std::to_string(idle.after.count()) +
          " ms idle, " + std::to_string(during.after.count()) +
          " ms during a 2 s grab after setxkbmap de; volume down's x " +
-         std::to_string(afterUngrabMs) + " ms after the ungrab; SIGTERM: status 0, saved";
+         std::to_string(afterUngrabMs) + " ms after the ungrab; " + reopened +
+         "; SIGTERM: status 0, saved";
 }
 
 }  // namespace
