@@ -45,6 +45,14 @@ class KeyOutput {
   virtual ~KeyOutput() = default;
   virtual int KeyCodeFor(int charCode) = 0;
   virtual void Press(const KeyStroke& stroke) = 0;
+
+  // The descriptor on which the output hears from the display server (a layout switch's notice,
+  // the keymap it then asked for), or -1 for none or a connection that broke. The main loop
+  // watches it and calls TakeArrived whenever it is readable, so that a press finds the news
+  // already in hand: one made while another client holds the server could not fetch it.
+  virtual int NoticeDescriptor() const { return -1; }
+  // Takes whatever has arrived on NoticeDescriptor and never waits for more.
+  virtual void TakeArrived() {}
 };
 
 // Keys where no backend can press any: no character has a key, so nothing is ever pressed.

@@ -29,6 +29,10 @@ void SetRemoteFactory(RemoteFactory factory);
 void SetKeyOutput(std::shared_ptr<KeyOutput> output);
 bool BackendsChosen() noexcept;
 
+// Called whenever another key output is chosen or set, before the one it replaces goes (the
+// window backend watches the output's descriptor on its main loop). Empty: none is called.
+void SetKeyOutputListener(std::function<void()> listener);
+
 std::unique_ptr<RemoteReceiver> NewRemoteReceiver();
 KeyOutput& Keys();
 

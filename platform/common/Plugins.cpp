@@ -12,6 +12,7 @@ struct Backends {
   std::shared_ptr<KeyOutput> keys;
   RemoteFactory systemRemote;
   KeyOutputFactory systemKeys;
+  std::function<void()> keysListener;
 };
 
 Backends& Chosen() {
@@ -29,12 +30,20 @@ void SetSystemBackends(RemoteFactory remote, KeyOutputFactory keys) {
 void ChooseSystemBackends() {
   auto& chosen = Chosen();
   if (!chosen.remote) chosen.remote = chosen.systemRemote;
-  if (!chosen.keys && chosen.systemKeys) chosen.keys = chosen.systemKeys();
+  if (!chosen.keys && chosen.systemKeys) SetKeyOutput(chosen.systemKeys());
 }
 
 void SetRemoteFactory(RemoteFactory factory) { Chosen().remote = std::move(factory); }
 
-void SetKeyOutput(std::shared_ptr<KeyOutput> output) { Chosen().keys = std::move(output); }
+void SetKeyOutput(std::shared_ptr<KeyOutput> output) {
+  // The old output is kept until the listener has let go of its descriptor.
+  const auto old = std::exchange(Chosen().keys, std::move(output));
+  if (Chosen().keysListener) Chosen().keysListener();
+}
+
+void SetKeyOutputListener(std::function<void()> listener) {
+  Chosen().keysListener = std::move(listener);
+}
 
 bool BackendsChosen() noexcept { return Chosen().remote && Chosen().keys; }
 

@@ -20,6 +20,7 @@
 #include "platform/Plugins.h"
 #include "platform/Version.h"
 #include "platform/qt/DisplayLoss.h"
+#include "platform/qt/KeyOutputWatch.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/SessionHooks.h"
 #include "platform/qt/WindowBackend.h"
@@ -123,6 +124,7 @@ void Runtime::RunFrameworkInitialization(const std::function<void()>& startup) {
     }
   }
 
+  qt::WatchKeyOutputs();
   if (!Plugins::BackendsChosen()) qt::ChooseBackendsWatchingDisplay(Plugins::ChooseSystemBackends);
   qt::SessionFrameworkUp();
   if (startup) startup();
@@ -217,6 +219,7 @@ int Runtime::Exit() {
     SetMsgBoxPresenter(nullptr);
     state.installedMessageBox = false;
   }
+  qt::StopWatchingKeyOutputs();
   if (QCoreApplication::instance()) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // Widgets must go before the application object; Qt does not delete them itself.

@@ -7,6 +7,7 @@
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -311,6 +312,37 @@ TEST_F(XTestDelivery, GrabbedServerDelaysTheKeyButNeverThePress) {
   const auto key = window_->NextKey(kEventWait);
   ASSERT_TRUE(key);
   EXPECT_EQ(key->keysym, XK_z);
+}
+
+// The main loop watches the output's descriptor: the switch's notice, and the keymap asked for
+// after it, are taken as they come, so a grab that starts after them cannot keep the old keymap
+// in use.
+TEST_F(XTestDelivery, KeymapTakenBetweenPressesServesAPressDuringAGrab) {
+  if (!SetLayout("de")) GTEST_SKIP() << kNoSetxkbmap;
+  const int descriptor = output_->NoticeDescriptor();
+  ASSERT_GE(descriptor, 0);
+  // Readable until the keymap is in; then nothing more comes.
+  const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+  pollfd readable{descriptor, POLLIN, 0};
+  while (std::chrono::steady_clock::now() < deadline && ::poll(&readable, 1, 200) > 0)
+    output_->TakeArrived();
+
+  Display* grabber = XOpenDisplay(server_->Display().c_str());
+  ASSERT_TRUE(grabber);
+  XGrabServer(grabber);
+  XSync(grabber, False);
+  const auto start = std::chrono::steady_clock::now();
+  output_->TakeArrived();  // nothing to take, and the server answers nobody: no wait either
+  const int z = output_->KeyCodeFor('z');
+  output_->Press({'z', z, false, false, false, false});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  XUngrabServer(grabber);
+  XCloseDisplay(grabber);
+
+  const auto key = window_->NextKey(kEventWait);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keysym, XK_z) << "typed with the keymap from before the switch";
+  EXPECT_EQ(z, static_cast<int>(window_->KeyCodeOf(XK_z)));
 }
 
 // Where a keypad or extra key types the character too, the main block's key is pressed.

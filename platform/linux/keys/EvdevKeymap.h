@@ -21,6 +21,11 @@ class EvdevKeymap {
   // without waiting for it to say anything.
   virtual void Update() {}
 
+  // The descriptor on which the session's news arrive, or -1 for none or a connection that
+  // broke; TakeArrived takes what has arrived on it, never waiting (see KeyOutput).
+  virtual int NoticeDescriptor() const { return -1; }
+  virtual void TakeArrived() { Update(); }
+
   // The evdev code of the key that types the character in the active layout, with no modifier
   // or with Shift or Lock alone (see KeyMatcher), or -1. Only codes from 1 to `maxCode` count.
   virtual int EvdevCodeFor(int charCode, int maxCode) = 0;

@@ -29,6 +29,9 @@ class UinputKeyOutput final : public KeyOutput {
     keyboard_->Tap(stroke.keyCode, modifiers);
   }
 
+  int NoticeDescriptor() const override { return keymap_->NoticeDescriptor(); }
+  void TakeArrived() override { keymap_->TakeArrived(); }
+
  private:
   std::unique_ptr<UinputKeyboard> keyboard_;
   std::unique_ptr<EvdevKeymap> keymap_;

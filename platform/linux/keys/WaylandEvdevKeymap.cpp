@@ -63,6 +63,8 @@ class WaylandEvdevKeymap final : public EvdevKeymap {
     if (wl_display_dispatch_pending(display_) < 0) broken_ = true;
   }
 
+  int NoticeDescriptor() const override { return broken_ ? -1 : wl_display_get_fd(display_); }
+
   int EvdevCodeFor(int charCode, int maxCode) override {
     return keymap_->EvdevCodeFor(charCode, maxCode);
   }

@@ -32,6 +32,16 @@ class XServerEvdevKeymap final : public EvdevKeymap {
     if (!numbersByEvdev_) numbersByEvdev_ = NumbersByEvdev();
   }
 
+  int NoticeDescriptor() const override {
+    xcb_connection_t* connection = keymap_.Connection();
+    return xcb_connection_has_error(connection) == 0 ? xcb_get_file_descriptor(connection) : -1;
+  }
+
+  void TakeArrived() override {
+    keymap_.TakeArrived();
+    if (!numbersByEvdev_) numbersByEvdev_ = NumbersByEvdev();
+  }
+
   int EvdevCodeFor(int charCode, int maxCode) override {
     if (!UsesEvdevCodes()) return -1;
     const int keyCode = keymap_.FindChar(charCode);

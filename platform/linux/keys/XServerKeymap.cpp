@@ -210,16 +210,28 @@ void XServerKeymap::DrainEvents(const EventFilter& filter) {
   }
 }
 
+void XServerKeymap::TakeQueued(const EventFilter& filter) {
+  while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_)) {
+    if (!filter || !filter(*event)) Take(*event);
+    std::free(event);
+  }
+}
+
 // Notices and replies in the order they came: taking a reply reads on from the connection,
-// which may queue notices that came after it.
+// which may queue notices that came after it, even when the reply itself is not whole yet.
 void XServerKeymap::TakeEverything(const EventFilter& filter) {
   DrainEvents(filter);
   while (TakeReplies()) DrainEvents(filter);
+  TakeQueued(filter);
+}
+
+void XServerKeymap::TakeArrived(const EventFilter& filter) {
+  if (extensionAnswered_.Asked() && extensionAnswered_.Poll(connection_)) Start();
+  TakeEverything(filter);
 }
 
 void XServerKeymap::Update(const EventFilter& filter) {
-  if (extensionAnswered_.Asked() && extensionAnswered_.Poll(connection_)) Start();
-  TakeEverything(filter);
+  TakeArrived(filter);
   if (!map_.Asked() || waitedForMap_) return;
   // The first press after a change: the keymap is on its way, and one asked for again while it
   // was (a keymap copied in after the change) is waited for too, within the same bound.

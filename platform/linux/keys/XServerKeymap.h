@@ -24,10 +24,12 @@ namespace platform::linux_keys {
 //
 // Nothing here waits for the server without a bound: a client that grabs the server stops it
 // answering anyone else for as long as it likes. A changed keymap is asked for when its notice
-// comes and taken once the answer is in; until then the last keymap serves. The server sends its
-// notices before it answers the client that made the change, and its answer to us follows within
-// a moment, so the very next press waits a few milliseconds for it at most and then follows the
-// switch.
+// is read and taken once the answer is in; until then the last keymap serves. Where the
+// connection's descriptor is watched (TakeArrived), both are read as they come, between presses,
+// so a grab that starts after the switch finds the new keymap in hand. Elsewhere the press reads
+// them: the server sends its notices before it answers the client that made the change, and its
+// answer to us follows within a moment, so the very next press waits a few milliseconds for it
+// at most and then follows the switch.
 class XServerKeymap {
  public:
   // Which keymap is kept: the core keyboard's, or (given the XTest keyboard) the one that a key
@@ -39,7 +41,8 @@ class XServerKeymap {
   //
   // Asks the server for its notices on `connection` and fetches the keymap and the state (the
   // core keyboard's: the group and modifiers of the keys the clients are sent), waiting a second
-  // at most for them. The connection's events are this object's from now on: Update reads them.
+  // at most for them. The connection's events are this object's from now on: TakeArrived and
+  // Update read them.
   explicit XServerKeymap(xcb_connection_t* connection,
                          std::optional<XTestKeyboard> xtest = std::nullopt);
   // The same for the core keyboard on an Xlib display's own connection, whose events xcb then
@@ -56,8 +59,15 @@ class XServerKeymap {
 
   // Reads every event that has arrived on the connection, without waiting, and asks again for
   // what they say changed; takes the answers that have come. Events that are neither notices
-  // nor the filter's are dropped: they would pile up in the connection's queue.
+  // nor the filter's are dropped: they would pile up in the connection's queue. Whoever watches
+  // the connection's descriptor calls this whenever it is readable: then xcb's own queue is
+  // empty afterwards, and whatever comes next shows on the descriptor.
+  void TakeArrived(const EventFilter& filter = {});
+  // TakeArrived for a press: the first after a change waits a moment for the keymap on its way.
   void Update(const EventFilter& filter = {});
+  // Takes the events that xcb has already read from the descriptor (it reads whatever is there
+  // while it sends requests), never reading more.
+  void TakeQueued(const EventFilter& filter = {});
 
   xcb_connection_t* Connection() const noexcept { return connection_; }
 

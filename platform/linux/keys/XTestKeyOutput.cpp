@@ -105,17 +105,38 @@ class XTestKeyOutput final : public KeyOutput {
 
   void Press(const KeyStroke& stroke) override;
 
+  int NoticeDescriptor() const override {
+    return xcb_connection_has_error(connection_.xcb) == 0 ? xcb_get_file_descriptor(connection_.xcb)
+                                                          : -1;
+  }
+
+  void TakeArrived() override {
+    keymap_.TakeArrived(OwnEchoes());
+    if (HeldModifiersChanged()) held_.Refresh();
+    held_.Update();
+    // Taking the held keys' answers reads on from the connection, which may queue notices that
+    // the descriptor no longer shows.
+    keymap_.TakeQueued(OwnEchoes());
+  }
+
  private:
   void Update() {
-    keymap_.Update([this](const xcb_generic_event_t& event) { return IsOwnEcho(event); });
-    // The user pressed or let go of a modifier key: which keyboard holds what is asked again.
-    if (keymap_.State().held != heldModifiers_) {
-      heldModifiers_ = keymap_.State().held;
+    keymap_.Update(OwnEchoes());
+    if (HeldModifiersChanged()) {
       held_.Refresh();
       // The answer comes within a moment from a server that is not held by another client.
       held_.WaitUntil(std::chrono::steady_clock::now() + kChangeWait);
     }
     held_.Update();
+  }
+
+  // The user pressed or let go of a modifier key: which keyboard holds what is asked again.
+  bool HeldModifiersChanged() noexcept {
+    return std::exchange(heldModifiers_, keymap_.State().held) != keymap_.State().held;
+  }
+
+  XServerKeymap::EventFilter OwnEchoes() {
+    return [this](const xcb_generic_event_t& event) { return IsOwnEcho(event); };
   }
 
   // The state notices that our own presses cause. They are left out: a press restores whatever
@@ -237,6 +258,9 @@ void XTestKeyOutput::Press(const KeyStroke& stroke) {
   ownBatches_.emplace_back(batchFirst_, batchLast_);
   if (ownBatches_.size() > 64) ownBatches_.pop_front();  // a server that sends no raw events
   xcb_flush(connection_.xcb);
+  // Sending reads whatever the server has sent meanwhile: a notice among it would otherwise
+  // wait, unseen by whoever watches the descriptor, for the next press.
+  keymap_.TakeQueued(OwnEchoes());
 }
 
 }  // namespace

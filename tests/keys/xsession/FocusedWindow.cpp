@@ -52,7 +52,15 @@ std::unique_ptr<FocusedWindow> FocusedWindow::Open(const std::string& displayNam
     if (!WaitForEvent(display, deadline)) return fail("the test window never got the focus");
     XNextEvent(display, &event);
   } while (event.type != FocusIn);
-  return std::unique_ptr<FocusedWindow>(new FocusedWindow(display, window));
+  // Xlib keeps a copy of the keymap and, left to itself, may miss a layout switch: the client
+  // would name the keys by the layout from before it.
+  int opcode = 0, xkbEvent = -1, xkbError = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+  constexpr unsigned kKeymapNotices = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+  if (!XkbQueryExtension(display, &opcode, &xkbEvent, &xkbError, &major, &minor))
+    xkbEvent = -1;
+  else
+    XkbSelectEvents(display, XkbUseCoreKbd, kKeymapNotices, kKeymapNotices);
+  return std::unique_ptr<FocusedWindow>(new FocusedWindow(display, window, xkbEvent));
 }
 
 FocusedWindow::~FocusedWindow() {
@@ -66,6 +74,11 @@ std::optional<SeenKey> FocusedWindow::NextKey(std::chrono::milliseconds timeout)
   while (WaitForEvent(display_, deadline)) {
     XNextEvent(display_, &event);
     if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+    if (event.type == xkbEvent_) {
+      auto& notice = reinterpret_cast<XkbEvent&>(event);
+      if (notice.any.xkb_type == XkbNewKeyboardNotify || notice.any.xkb_type == XkbMapNotify)
+        XkbRefreshKeyboardMapping(&notice.map);
+    }
     if (event.type != KeyPress && event.type != KeyRelease) continue;
     SeenKey key;
     key.when = std::chrono::steady_clock::now();

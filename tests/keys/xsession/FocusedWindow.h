@@ -44,9 +44,11 @@ class FocusedWindow {
   _XDisplay* Connection() const noexcept { return display_; }
 
  private:
-  FocusedWindow(_XDisplay* display, unsigned long window) : display_(display), window_(window) {}
+  FocusedWindow(_XDisplay* display, unsigned long window, int xkbEvent)
+      : display_(display), window_(window), xkbEvent_(xkbEvent) {}
   _XDisplay* display_;
   unsigned long window_;
+  int xkbEvent_;  // -1 without XKB
 };
 
 }  // namespace zib_testing
