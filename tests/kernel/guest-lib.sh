@@ -6,6 +6,14 @@
 
 guest_lib_folder=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# require_qemu: sets $qemu, or skips naming what is missing; makes $work.
+require_qemu() {
+  qemu=$(command -v qemu-system-x86_64 || true)
+  [ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
+  command -v cpio >/dev/null || skip "cpio is not installed"
+  mkdir -p "$work"
+}
+
 # fetch_kernel CACHE: sets $kernel to the folder of the unpacked kernel package.
 fetch_kernel() {
   local rc

@@ -18,3 +18,14 @@ copy_with_libraries() {
     done
   done
 }
+
+# require_programs PATH=PACKAGE...: a static busybox and each program, or exits 77 naming the
+# Debian package to install.
+require_programs() {
+  local pair
+  is_static /bin/busybox || { echo "no static busybox at /bin/busybox (install busybox-static)" >&2; exit 77; }
+  for pair in "$@"; do
+    [ -x "${pair%%=*}" ] ||
+      { echo "${pair%%=*} is not installed (Debian package ${pair#*=})" >&2; exit 77; }
+  done
+}

@@ -23,10 +23,7 @@ fail() {
 # shellcheck source=guest-lib.sh
 source "$here/guest-lib.sh"
 
-qemu=$(command -v qemu-system-x86_64 || true)
-[ -n "$qemu" ] || skip "qemu-system-x86_64 is not installed (Debian package qemu-system-x86)"
-command -v cpio >/dev/null || skip "cpio is not installed"
-mkdir -p "$work"
+require_qemu
 
 started=$(date +%s.%N)
 fetch_kernel "$work/cache"

@@ -16,14 +16,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../initramfs-lib.sh"
 
 busybox=/bin/busybox
-is_static "$busybox" || { echo "no static busybox at $busybox (install busybox-static)" >&2; exit 77; }
-declare -A package_of=(
-  [/usr/bin/Xvfb]=xvfb [/usr/bin/xkbcomp]=x11-xkb-utils [/usr/bin/setxkbmap]=x11-xkb-utils
-)
-programs=(/usr/bin/Xvfb /usr/bin/xkbcomp /usr/bin/setxkbmap)
-for p in "${programs[@]}"; do
-  [ -x "$p" ] || { echo "$p is not installed (Debian package ${package_of[$p]})" >&2; exit 77; }
-done
+# Each program with the Debian package that has it.
+needed=(/usr/bin/Xvfb=xvfb /usr/bin/xkbcomp=x11-xkb-utils /usr/bin/setxkbmap=x11-xkb-utils)
+require_programs "${needed[@]}"
+programs=("${needed[@]%%=*}")
 # The folder Qt looks in for its plug-ins, as this machine's Qt was built.
 plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
 xcb=$plugins/platforms/libqxcb.so

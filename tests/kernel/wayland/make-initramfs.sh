@@ -15,17 +15,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../initramfs-lib.sh"
 
 busybox=/bin/busybox
-is_static "$busybox" || { echo "no static busybox at $busybox (install busybox-static)" >&2; exit 77; }
-declare -A package_of=(
-  [/usr/bin/sway]=sway [/usr/bin/swaymsg]=sway [/usr/sbin/seatd]=seatd [/usr/bin/wev]=wev
-  [/lib/systemd/systemd-udevd]=udev [/usr/bin/udevadm]=udev [/usr/bin/Xwayland]=xwayland
-  [/usr/bin/xkbcomp]=x11-xkb-utils [/usr/bin/xev]=x11-utils
-)
-programs=(/usr/bin/sway /usr/bin/swaymsg /usr/sbin/seatd /usr/bin/wev /lib/systemd/systemd-udevd
-  /usr/bin/udevadm /usr/bin/Xwayland /usr/bin/xkbcomp /usr/bin/xev)
-for p in "${programs[@]}"; do
-  [ -x "$p" ] || { echo "$p is not installed (Debian package ${package_of[$p]})" >&2; exit 77; }
-done
+# Each program with the Debian package that has it.
+needed=(/usr/bin/sway=sway /usr/bin/swaymsg=sway /usr/sbin/seatd=seatd /usr/bin/wev=wev
+  /lib/systemd/systemd-udevd=udev /usr/bin/udevadm=udev /usr/bin/Xwayland=xwayland
+  /usr/bin/xkbcomp=x11-xkb-utils /usr/bin/xev=x11-utils)
+require_programs "${needed[@]}"
+programs=("${needed[@]%%=*}")
 font=/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf
 [ -f "$font" ] || { echo "$font is not installed (Debian package fonts-dejavu-core)" >&2; exit 77; }
 rules=(50-udev-default.rules 60-input-id.rules 60-evdev.rules)
