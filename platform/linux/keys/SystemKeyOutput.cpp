@@ -1,6 +1,5 @@
 #include <unistd.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -10,35 +9,26 @@
 #include "platform/linux/keys/KeyOutputs.h"
 
 namespace platform::linux_backends {
-namespace {
-
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
-
-}  // namespace
 
 std::shared_ptr<KeyOutput> NewSystemKeyOutput() {
   constexpr const char* kUinput = "/dev/uinput";
   const bool uinputWritable = ::access(kUinput, W_OK) == 0;
   // In a Wayland session the X display is only the compatibility server, whose XTest reaches X
   // programs alone; the uinput keyboard reaches every program, so it goes first there.
-  const bool wayland = IsSet("WAYLAND_DISPLAY");
+  const auto places = linux_keys::KeymapPlacesOfThisSession();
+  const bool wayland = !places.waylandDisplay.empty();
 
   const bool preferUinput = wayland && uinputWritable;
 
   std::string xError = "no X display", uinputError;
   auto tryX = [&]() -> std::unique_ptr<KeyOutput> {
-    return IsSet("DISPLAY") ? linux_keys::NewXTestKeyOutput(nullptr, xError) : nullptr;
+    return !places.xDisplay.empty() ? linux_keys::NewXTestKeyOutput(nullptr, xError) : nullptr;
   };
   if (!preferUinput) {
     if (auto x = tryX()) return x;
   }
   if (uinputWritable) {
-    if (auto u = linux_keys::NewUinputKeyOutput({}, linux_keys::KeymapPlacesOfThisSession(),
-                                                uinputError))
-      return u;
+    if (auto u = linux_keys::NewUinputKeyOutput({}, places, uinputError)) return u;
   } else {
     uinputError = std::string(kUinput) + " is not writable";
   }

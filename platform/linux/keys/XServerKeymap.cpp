@@ -4,7 +4,6 @@
 
 #include "platform/KeyPress.h"
 
-#include <X11/Xlib-xcb.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
@@ -16,9 +15,6 @@
 namespace platform::linux_keys {
 namespace {
 
-constexpr auto kStartWait = std::chrono::seconds(1);
-// Far more than a local server takes to send a keymap, far less than a user notices.
-constexpr auto kChangeWait = std::chrono::milliseconds(20);
 constexpr xcb_xkb_device_spec_t kCoreKeyboard = XCB_XKB_ID_USE_CORE_KBD;
 constexpr std::uint16_t kMapParts =
     XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
@@ -34,14 +30,7 @@ unsigned RealModifiersOf(TypingState state) {
   }
 }
 
-xcb_connection_t* TakeEventsFromXlib(Display* display) {
-  XSetEventQueueOwner(display, XCBOwnsEventQueue);
-  return XGetXCBConnection(display);
-}
-
 }  // namespace
-
-XServerKeymap::XServerKeymap(Display* display) : XServerKeymap(TakeEventsFromXlib(display)) {}
 
 XServerKeymap::XServerKeymap(xcb_connection_t* connection, std::optional<XTestKeyboard> xtest)
     : connection_(connection), xtest_(xtest) {
@@ -61,6 +50,10 @@ XServerKeymap::XServerKeymap(xcb_connection_t* connection, std::optional<XTestKe
 }
 
 XServerKeymap::~XServerKeymap() = default;
+
+int XServerKeymap::NoticeDescriptor() const {
+  return xcb_connection_has_error(connection_) == 0 ? xcb_get_file_descriptor(connection_) : -1;
+}
 
 void XServerKeymap::Start() {
   extensionAnswered_ = {};
@@ -274,7 +267,7 @@ std::uint32_t XServerKeymap::KeysymWithModifiers(int keyCode, unsigned realModif
 
 std::uint32_t XServerKeymap::KeysymWith(int keyCode, const ModifierKeys& modifiers) const {
   // The real modifiers that the modifier keys set, by the server's modifier map.
-  const bool wanted[] = {modifiers.meta, modifiers.ctrl, modifiers.alt, modifiers.shift};
+  const auto wanted = WhichDown(modifiers);
   unsigned realModifiers = 0;
   for (size_t i = 0; i < modifierKeys_.size(); ++i)
     if (wanted[i] && modifierKeys_[i] != kNoKeyCode)

@@ -12,7 +12,6 @@
 #include "platform/linux/keys/XkbKeyTable.h"
 #include "platform/linux/keys/uinput/ModifierKeys.h"
 
-struct _XDisplay;
 #include <xcb/xcb.h>
 
 namespace platform::linux_keys {
@@ -45,9 +44,6 @@ class XServerKeymap {
   // Update read them.
   explicit XServerKeymap(xcb_connection_t* connection,
                          std::optional<XTestKeyboard> xtest = std::nullopt);
-  // The same for the core keyboard on an Xlib display's own connection, whose events xcb then
-  // owns (Xlib's event calls see none).
-  explicit XServerKeymap(_XDisplay* display);
   // Never talks to the server: its connection may be closed by then.
   ~XServerKeymap();
   XServerKeymap(const XServerKeymap&) = delete;
@@ -70,6 +66,10 @@ class XServerKeymap {
   void TakeQueued(const EventFilter& filter = {});
 
   xcb_connection_t* Connection() const noexcept { return connection_; }
+  // The connection's descriptor for a watcher of it, -1 once the connection has broken.
+  int NoticeDescriptor() const;
+  // The type of XKB's events on the connection, -1 without XKB.
+  int XkbEventType() const noexcept { return xkbEventType_; }
 
   // The key that types the character or gives the keysym in the current group (see
   // KeyMatcher), kNoKeyCode for none.

@@ -18,14 +18,11 @@
 #include "platform/linux/keys/XHeldKeys.h"
 #include "platform/linux/keys/XServerKeymap.h"
 #include "platform/linux/keys/XTestKeyboard.h"
+#include "platform/linux/keys/XcbConnect.h"
 #include "platform/linux/keys/XcbReplies.h"
 
 namespace platform::linux_keys {
 namespace {
-
-constexpr auto kStartWait = std::chrono::seconds(1);
-// Far more than a local server takes to answer, far less than a user notices.
-constexpr auto kChangeWait = std::chrono::milliseconds(20);
 
 // The keysyms of the keys that only shift while held. Lock keys are not among them: pressing one
 // again would toggle its lock.
@@ -88,8 +85,6 @@ class XTestKeyOutput final : public KeyOutput {
         keymap_(connection,
                 FindXTestKeyboard(connection, std::chrono::steady_clock::now() + kStartWait)),
         held_(connection, std::chrono::steady_clock::now() + kStartWait) {
-    if (const auto* xkb = xcb_get_extension_data(connection, &xcb_xkb_id); xkb && xkb->present)
-      xkbEventType_ = xkb->first_event;
     if (const auto* xi = xcb_get_extension_data(connection, &xcb_input_id); xi && xi->present)
       xiEventBase_ = xi->first_event;
     Update();
@@ -105,10 +100,7 @@ class XTestKeyOutput final : public KeyOutput {
 
   void Press(const KeyStroke& stroke) override;
 
-  int NoticeDescriptor() const override {
-    return xcb_connection_has_error(connection_.xcb) == 0 ? xcb_get_file_descriptor(connection_.xcb)
-                                                          : -1;
-  }
+  int NoticeDescriptor() const override { return keymap_.NoticeDescriptor(); }
 
   void TakeArrived() override {
     keymap_.TakeArrived(OwnEchoes());
@@ -168,7 +160,6 @@ class XTestKeyOutput final : public KeyOutput {
   Connection connection_;  // closed last
   XServerKeymap keymap_;
   XHeldKeys held_;
-  int xkbEventType_ = -1;
   int xiEventBase_ = -1;
   unsigned heldModifiers_ = 0;
   std::deque<std::pair<std::uint32_t, std::uint32_t>> ownBatches_;  // first and last request
@@ -179,7 +170,7 @@ class XTestKeyOutput final : public KeyOutput {
 
 bool XTestKeyOutput::IsOwnEcho(const xcb_generic_event_t& event) {
   const int type = event.response_type & 0x7f;
-  if (type != xkbEventType_ || event.pad0 != XCB_XKB_STATE_NOTIFY) return false;
+  if (type != keymap_.XkbEventType() || event.pad0 != XCB_XKB_STATE_NOTIFY) return false;
   const std::uint32_t sequence = SequenceOf(&event);
   while (!ownBatches_.empty() && SequenceAfter(sequence, ownBatches_.front().second))
     ownBatches_.pop_front();
@@ -197,7 +188,7 @@ void XTestKeyOutput::Press(const KeyStroke& stroke) {
   // A dead key would stay pending in the focused application and change the user's next key.
   if (StartsComposing(keymap_.KeysymWith(key, modifiers))) return;
 
-  const bool wanted[] = {modifiers.meta, modifiers.ctrl, modifiers.alt, modifiers.shift};
+  const auto wanted = WhichDown(modifiers);
   const auto& modifierKeys = keymap_.ModifierKeyCodes();
   unsigned rowModifiers = 0, anyRowModifier = 0;
   for (size_t i = 0; i < modifierKeys.size(); ++i) {
@@ -266,25 +257,9 @@ void XTestKeyOutput::Press(const KeyStroke& stroke) {
 }  // namespace
 
 std::unique_ptr<KeyOutput> NewXTestKeyOutput(const char* displayName, std::string& error) {
-  const char* shown = displayName != nullptr ? displayName : std::getenv("DISPLAY");
-  const std::string name = std::string("\"") + (shown != nullptr ? shown : "") + "\"";
-  xcb_connection_t* connection = xcb_connect(displayName, nullptr);
-  if (xcb_connection_has_error(connection) != 0) {
-    error = "cannot open the X display " + name;
-    xcb_disconnect(connection);
-    return nullptr;
-  }
-  // The extensions' data, which xcb would otherwise wait for at their first request, are in
-  // once the answer to a request after them is.
-  for (xcb_extension_t* extension : {&xcb_test_id, &xcb_input_id, &xcb_xkb_id})
-    xcb_prefetch_extension_data(connection, extension);
-  PendingReply answered(xcb_get_input_focus(connection).sequence);
-  xcb_flush(connection);
-  if (!answered.WaitUntil(connection, std::chrono::steady_clock::now() + kStartWait)) {
-    error = "the X display " + name + " does not answer";
-    xcb_disconnect(connection);
-    return nullptr;
-  }
+  xcb_connection_t* connection =
+      ConnectWithExtensions(displayName, {&xcb_test_id, &xcb_input_id, &xcb_xkb_id}, error);
+  if (connection == nullptr) return nullptr;
   const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
   if (xtest == nullptr || xtest->present == 0) {
     error = "the X server has no XTEST extension";

@@ -9,6 +9,11 @@ namespace platform::linux_keys {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
+// How long a start waits for the server at most; and a press for an answer that a change has
+// put on its way: far more than a local server takes, far less than a user notices.
+inline constexpr auto kStartWait = std::chrono::seconds(1);
+inline constexpr auto kChangeWait = std::chrono::milliseconds(20);
+
 // One reply that was asked for and is taken whenever it has come, never waited for without a
 // bound: a server grabbed by another client answers nothing until the grab ends.
 class PendingReply {
