@@ -84,10 +84,12 @@ std::string SocketPath(const std::string& lockPath) {
   return place.path;
 }
 
-session_guard::SessionRecord OwnRecord(const std::string& socketPath) {
+session_guard::SessionRecord OwnRecord() {
   const auto environment = session_guard::DisplayEnvironment::OfThisProcess();
   const std::string machine = session_guard::MachineName();
-  return {machine, static_cast<long>(::getpid()), socketPath,
+  return {machine,
+          static_cast<long>(::getpid()),
+          {},
           session_guard::DisplayIdentities(environment, machine),
           session_guard::DisplayAsSet(environment)};
 }
@@ -156,6 +158,10 @@ Session::Entry Session::Join(std::string& detail) {
   // First of all: a logout or Ctrl+C during the display probe or the hand-over wait is kept,
   // not lost to the default action or to a mask the parent left blocked.
   qt::InstallQuitSignals();
+  // The displays this start may show on, as the user set them: the probe pins the one platform
+  // it found answering, and a copy that could reach the same display through another platform
+  // is still on it.
+  auto own = OwnRecord();
   if (!qt::Probe().find(detail)) return Entry::NoDisplay;
   if (qt::QuitAsked()) {
     qt::Probe().release();
@@ -164,7 +170,6 @@ Session::Entry Session::Join(std::string& detail) {
 
   std::string failure;
   const std::string lockPath = LockPath(failure);
-  auto own = OwnRecord({});
   own.socket = lockPath.empty() ? std::string() : SocketPath(lockPath);
   const std::string& socketPath = own.socket;
   QElapsedTimer waited;

@@ -11,6 +11,9 @@
 #              that says the server refused, not that there is none
 #   x_killed   the X server killed at moments across the program's first half second: status 1,
 #              never a signal, and nothing on standard error but at most our one line
+#   one_copy_across_platforms  a copy on the compositor, started where an X server is there too,
+#              takes a second start that asks for X (QT_QPA_PLATFORM=xcb) as one on its display:
+#              the second hands over and exits 0
 set -u
 case_name=$1 program=$2 tools=$3
 source "$(dirname "$0")/x_session.sh"
@@ -209,8 +212,25 @@ case_x_killed() {
   sort <<<"$outcomes" | uniq -c | sed 's/^/    /'
 }
 
+case_one_copy_across_platforms() {
+  start_x_server
+  start_compositor
+  toplevels_before=0
+  WAYLAND_DISPLAY=wl-real start_program first
+  wait_for_window wayland "the first copy"
+  WAYLAND_DISPLAY=wl-real QT_QPA_PLATFORM=xcb start_program second
+  wait_end second "a second start asking for X"
+  [ "$status" -eq 0 ] || fail "the second start ended with status $status: $(cat "$work/second.err")"
+  [ ! -s "$work/second.err" ] || fail "the second start wrote to standard error"
+  program_is_running first || fail "the first copy ended"
+  ok "a start asking for X handed over to the copy on the compositor of the same session"
+  kill -TERM "${pid[first]}"
+  wait_end first "SIGTERM"
+  [ "$status" -eq 0 ] || fail "the first copy ended with status $status after SIGTERM"
+}
+
 case "$case_name" in
-  platforms | compositor_lost | x_refused | x_killed) "case_$case_name" ;;
+  platforms | compositor_lost | x_refused | x_killed | one_copy_across_platforms) "case_$case_name" ;;
   *) fail "no case $case_name" ;;
 esac
 echo "$passed passed, 0 failed"
