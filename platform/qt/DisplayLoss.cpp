@@ -21,6 +21,7 @@
 #include "platform/Version.h"
 #include "platform/qt/MainLoop.h"
 #include "platform/qt/WindowBackend.h"
+#include "platform/qt/XcbBringForward.h"
 
 namespace platform::qt {
 namespace {
@@ -99,10 +100,8 @@ void StopCatchingCrashes() {
 
 bool XConnectionBroken() {
   if (DisplayLost()) return true;
-  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-  auto* x11 = app != nullptr ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 != nullptr && x11->connection() != nullptr &&
-         xcb_connection_has_error(x11->connection()) != 0;
+  xcb_connection_t* connection = FrameworkXConnection();
+  return connection != nullptr && xcb_connection_has_error(connection) != 0;
 }
 
 // The Wayland platform says that its connection broke and then ends the process at once with

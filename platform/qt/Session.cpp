@@ -1,5 +1,6 @@
-// One copy per settings file: a lock beside the file, and a local socket in the user's runtime
-// folder through which a later start on the same display hands over.
+// One copy per settings file: a lock beside the file, and a local socket in a folder of the
+// user's own (the runtime folder where it is fit) through which a later start on the same
+// display hands over.
 #include "platform/Session.h"
 
 #include <unistd.h>

@@ -34,14 +34,6 @@ XcbState& State() {
   return state;
 }
 
-xcb_connection_t* Connection() {
-#if QT_CONFIG(xcb)
-  if (const auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-    return x11->connection();
-#endif
-  return nullptr;
-}
-
 xcb_atom_t AtomFrom(xcb_connection_t* connection, xcb_intern_atom_cookie_t cookie) {
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
   const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
@@ -78,8 +70,16 @@ void FollowManager(XcbState& state, xcb_window_t root) {
 
 }  // namespace
 
+xcb_connection_t* FrameworkXConnection() {
+#if QT_CONFIG(xcb)
+  if (const auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+    return x11->connection();
+#endif
+  return nullptr;
+}
+
 void PrepareBringForward(QWidget& window) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = FrameworkXConnection();
   if (!connection || !window.isWindow() || window.property(kRootProperty).isValid()) return;
   auto& state = State();
   const auto id = static_cast<xcb_window_t>(window.winId());
@@ -102,7 +102,7 @@ void PrepareBringForward(QWidget& window) {
 }
 
 bool BringForward(QWidget& window) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = FrameworkXConnection();
   auto& state = State();
   const QVariant root = window.property(kRootProperty);
   if (!connection || connection != state.connection || !root.isValid() || !window.isVisible())

@@ -6,8 +6,12 @@
 // included, would wait with it.
 
 class QWidget;
+struct xcb_connection_t;
 
 namespace platform::qt {
+
+// The framework's own X connection; null on other platforms and before the framework runs.
+xcb_connection_t* FrameworkXConnection();
 
 // Fetches from the server what BringForward needs for this window: a wait, hence done once, when
 // the window is first shown (which waits for the server anyway), never when it is brought

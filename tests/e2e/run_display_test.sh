@@ -150,14 +150,7 @@ case_compositor_lost() {
 # An X server that admits only the holders of its cookie.
 start_x_server_with_cookie() {
   xauth -q -f "$work/server-cookie" add :0 . "$(mcookie)"
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -noreset -auth "$work/server-cookie" -screen 0 1024x768x24 -nolisten tcp \
-    >"$work/xvfb.log" 2>&1 &
-  end_at_exit $!
-  exec 3>&-
-  wait_for 10 test -s "$work/display" || fail "Xvfb did not start:$(echo; cat "$work/xvfb.log")"
-  DISPLAY=":$(cat "$work/display")"
-  export DISPLAY
+  start_x_server -auth "$work/server-cookie"
 }
 
 case_x_refused() {

@@ -71,16 +71,20 @@ start_session() {
   settings="$XDG_CONFIG_HOME/ZibRemote.ini"
 }
 
-# start_x_server [tcp]: a virtual X server on a free display (in a session started here unless
-# there is one already), reached through its local socket only, or also over TCP with `tcp`.
+# start_x_server [tcp] [XVFB_ARG...]: a virtual X server on a free display (in a session started
+# here unless there is one already), reached through its local socket only, or also over TCP with
+# `tcp`; further arguments go to Xvfb.
 # -noreset: by default the server resets when its last client leaves, as the program does at
 # every quit, and a program started during the reset finds no display.
 start_x_server() {
   local listen=-nolisten
-  [ "${1:-}" != tcp ] || listen=-listen
+  if [ "${1:-}" = tcp ]; then
+    listen=-listen
+    shift
+  fi
   [ -n "${work:-}" ] || start_session
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 "$listen" tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 "$listen" tcp "$@" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   end_at_exit "$xvfb_pid"
   exec 3>&-

@@ -1,10 +1,19 @@
 # What the qemu checks share: the stock kernel fetched into a cache, and one boot of it under
-# software emulation. Sourced; the caller defines skip and fail (each prints and exits) and sets
-# $work, $qemu and $boot_timeout.
+# software emulation. Sourced; the caller sets $work and $boot_timeout, and $name where its
+# messages should name its check.
 # shellcheck shell=bash
 # shellcheck disable=SC2154 # work, qemu, boot_timeout and kernel come from the caller
 
 guest_lib_folder=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+skip() {
+  echo "SKIPPED: ${name:+$name: }$*"
+  exit 77
+}
+fail() {
+  echo "FAILED: ${name:+$name: }$*"
+  exit 1
+}
 
 # require_qemu: sets $qemu, or skips naming what is missing; makes $work.
 require_qemu() {

@@ -2,13 +2,14 @@
 # Builds the guest's initramfs (newc cpio, gzip): static busybox, the input modules, /init and
 # the static check program; with a session program, that program too, with an X server (Xvfb,
 # xkbcomp, setxkbmap, the keymap data) and every shared library they load, from this machine.
-# Usage: make-initramfs.sh KERNEL_DIR GUEST_PROGRAM OUTPUT [SESSION_PROGRAM]
+# Usage: make-initramfs.sh KERNEL_DIR GUEST_PROGRAM SESSION_PROGRAM OUTPUT (an empty session:
+# none)
 set -euo pipefail
 
 kernel=$1
 guest=$2
-out=$3
-session=${4:-}
+session=$3
+out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
 # shellcheck source-path=SCRIPTDIR source=initramfs-lib.sh
@@ -30,10 +31,9 @@ cp "$guest" "$root/bin/zibk-guest"
 cp "$here/guest-init.sh" "$root/init"
 
 if [ -n "$session" ]; then
-  programs=(/usr/bin/Xvfb /usr/bin/xkbcomp /usr/bin/setxkbmap)
-  for p in "${programs[@]}"; do
-    [ -x "$p" ] || { echo "$p is not installed (Debian packages xvfb, x11-xkb-utils)" >&2; exit 77; }
-  done
+  needed=(/usr/bin/Xvfb=xvfb /usr/bin/xkbcomp=x11-xkb-utils /usr/bin/setxkbmap=x11-xkb-utils)
+  require_programs "${needed[@]}"
+  programs=("${needed[@]%%=*}")
   copy_with_libraries "${programs[@]}"
   copy_with_libraries "$session"
   mv "$root$session" "$root/bin/zibk-session-keys"

@@ -12,32 +12,14 @@ session=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 boot_timeout=${ZIBK_QEMU_TIMEOUT:-300}
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-fail() {
-  echo "$*"
-  exit 1
-}
 # shellcheck source=guest-lib.sh
 source "$here/guest-lib.sh"
 
 require_qemu
 
-started=$(date +%s.%N)
+fetch_started=$(date +%s.%N)
 fetch_kernel "$work/cache"
-fetched=$(date +%s.%N)
-
-set +e
-"$here/make-initramfs.sh" "$kernel" "$guest" "$work/initramfs.gz" "$session" 2>"$work/initramfs.log"
-rc=$?
-set -e
-if [ $rc -ne 0 ]; then
-  cat "$work/initramfs.log"
-  [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/initramfs.log")"
-  exit 1
-fi
+make_initramfs "$here/make-initramfs.sh" "$kernel" "$guest" "$session"
 
 boot_guest 256
 booted=$(date +%s.%N)
@@ -45,8 +27,9 @@ booted=$(date +%s.%N)
 passes=$(grep -c '^ZIBK: PASS ' "$log.txt" || true)
 fails=$(grep -c '^ZIBK: FAIL ' "$log.txt" || true)
 echo "Guest kernel: $(cat "$kernel/complete") under qemu (tcg); kernel fetch $(
-  awk -v a="$started" -v b="$fetched" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
-  awk -v a="$fetched" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
+  awk -v a="$fetch_started" -v b="$started" 'BEGIN { printf "%.1f", b - a }') s, initramfs $(
+  awk -v a="$started" -v b="$built" 'BEGIN { printf "%.1f", b - a }') s, guest run $(
+  awk -v a="$built" -v b="$booted" 'BEGIN { printf "%.1f", b - a }') s"
 grep '^ZIBK: \(PASS\|FAIL\)' "$log.txt" | sed 's/^ZIBK: /  /' || true
 
 if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then

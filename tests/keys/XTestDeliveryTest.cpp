@@ -33,7 +33,6 @@ namespace {
 constexpr std::chrono::milliseconds kEventWait{2000};
 // Long enough for a stray event to arrive from the same machine; nothing should.
 constexpr std::chrono::milliseconds kQuietWait{150};
-constexpr const char* kNoSetxkbmap = "setxkbmap is not installed (Debian package x11-xkb-utils)";
 
 class XTestDelivery : public ::testing::Test {
  protected:
@@ -52,9 +51,9 @@ class XTestDelivery : public ::testing::Test {
   bool SetLayout(const std::string& layouts) {
     const std::string setxkbmap = zib_testing::FindProgram("setxkbmap");
     if (setxkbmap.empty()) return false;
-    const std::string command =
-        setxkbmap + " -display " + server_->Display() + " -layout " + layouts;
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string command;
+    EXPECT_TRUE(zib_testing::SetLayouts(setxkbmap, server_->Display(), layouts, command))
+        << command;
     return true;
   }
 
@@ -246,7 +245,7 @@ TEST_F(XTestDelivery, UserStateIsLiftedForTheRowsKeyAndRestoredAfterIt) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     if (layout != row.layout) {
-      if (!SetLayout(row.layout)) GTEST_SKIP() << kNoSetxkbmap;
+      if (!SetLayout(row.layout)) GTEST_SKIP() << zib_testing::kNoSetxkbmap;
       layout = row.layout;
     }
     {
@@ -286,7 +285,7 @@ TEST_F(XTestDelivery, UserStateIsLiftedForTheRowsKeyAndRestoredAfterIt) {
 // Another client holds the server, as screen lockers do: the press returns at once, with the
 // keymap it had, and the key comes when the grab ends.
 TEST_F(XTestDelivery, GrabbedServerDelaysTheKeyButNeverThePress) {
-  if (!SetLayout("de")) GTEST_SKIP() << kNoSetxkbmap;  // told, but not yet fetched
+  if (!SetLayout("de")) GTEST_SKIP() << zib_testing::kNoSetxkbmap;  // told, but not yet fetched
   Display* grabber = XOpenDisplay(server_->Display().c_str());
   ASSERT_TRUE(grabber);
   XGrabServer(grabber);
@@ -318,7 +317,7 @@ TEST_F(XTestDelivery, GrabbedServerDelaysTheKeyButNeverThePress) {
 // after it, are taken as they come, so a grab that starts after them cannot keep the old keymap
 // in use.
 TEST_F(XTestDelivery, KeymapTakenBetweenPressesServesAPressDuringAGrab) {
-  if (!SetLayout("de")) GTEST_SKIP() << kNoSetxkbmap;
+  if (!SetLayout("de")) GTEST_SKIP() << zib_testing::kNoSetxkbmap;
   const int descriptor = output_->NoticeDescriptor();
   ASSERT_GE(descriptor, 0);
   // Readable until the keymap is in; then nothing more comes.
@@ -407,7 +406,7 @@ TEST_F(XTestDelivery, OnEachLayoutOnlyCharactersTypedWithoutAltGrAndNeverADeadKe
                  (row.control ? " CTRL" : "") + (row.option ? " OPT" : "") +
                  (row.shift ? " SHIFT" : ""));
     if (layout != row.layout) {
-      if (!SetLayout(row.layout)) GTEST_SKIP() << kNoSetxkbmap;
+      if (!SetLayout(row.layout)) GTEST_SKIP() << zib_testing::kNoSetxkbmap;
       layout = row.layout;
     }
     const int code = output_->KeyCodeFor(row.charCode);
@@ -500,7 +499,7 @@ TEST_F(XTestDelivery, ModifierMissingFromTheKeymapIsLeftOut) {
 }
 
 TEST_F(XTestDelivery, KeyCodesFollowTheActiveLayoutGroup) {
-  if (!SetLayout("us,ru")) GTEST_SKIP() << kNoSetxkbmap;
+  if (!SetLayout("us,ru")) GTEST_SKIP() << zib_testing::kNoSetxkbmap;
   Display* display = window_->Connection();
   const int aKey = static_cast<int>(XKeysymToKeycode(display, XK_a));
 

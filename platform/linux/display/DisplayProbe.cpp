@@ -28,13 +28,8 @@ ProbeState& State() {
   return state;
 }
 
-const char* Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
 bool TryXServer(std::string& whyNot) {
-  const char* display = Variable("DISPLAY");
+  const char* display = NonEmptyVariable("DISPLAY");
   if (display == nullptr) {
     whyNot = "DISPLAY is not set";
     return false;

@@ -24,6 +24,11 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 
 }  // namespace
 
+const char* NonEmptyVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
 PlatformEnvironment CurrentPlatformEnvironment() {
   return {Variable("QT_QPA_PLATFORM"), Variable("WAYLAND_DISPLAY"), Variable("XDG_SESSION_TYPE")};
 }

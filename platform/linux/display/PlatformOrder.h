@@ -18,6 +18,9 @@ struct PlatformEnvironment {
 
 PlatformEnvironment CurrentPlatformEnvironment();
 
+// The variable's value, null where it is unset or empty.
+const char* NonEmptyVariable(const char* name);
+
 // The platform entries ("name" or "name:arguments") in the order the framework tries them.
 // QT_QPA_PLATFORM, when not empty, is that list (separated by ';'). Otherwise Wayland comes first
 // where the session says it is one (WAYLAND_DISPLAY set, even empty, or XDG_SESSION_TYPE=wayland),

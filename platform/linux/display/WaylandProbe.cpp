@@ -3,6 +3,8 @@
 // end on one that does not answer, and it logs to standard error.
 #include "platform/linux/display/WaylandProbe.h"
 
+#include "platform/linux/display/PlatformOrder.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -27,11 +29,6 @@ constexpr std::uint16_t kSyncRequest = 0;  // wl_display.sync(new_id callback)
 constexpr std::uint16_t kErrorEvent = 0;   // wl_display.error
 constexpr std::uint16_t kDoneEvent = 0;    // wl_callback.done
 constexpr std::size_t kHeaderBytes = 8;
-
-const char* Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
 
 long long NowMilliseconds() {
   timespec now{};
@@ -93,20 +90,19 @@ Reply AwaitDone(int fd, long long deadline) {
 }  // namespace
 
 bool WaylandCompositorAnswers(int milliseconds, std::string& whyNot) {
-  if (Variable("WAYLAND_SOCKET") != nullptr) return true;
+  if (NonEmptyVariable("WAYLAND_SOCKET") != nullptr) return true;
   const char* given = std::getenv("WAYLAND_DISPLAY");
   if (given != nullptr && *given == '\0') {
     // The client library takes an empty name as it is, and finds no socket by it.
     whyNot = "WAYLAND_DISPLAY is empty";
     return false;
   }
-  const char* set = given;
-  const std::string name = set != nullptr ? set : "wayland-0";
+  const std::string name = given != nullptr ? given : "wayland-0";
   const std::string at =
-      set != nullptr ? "WAYLAND_DISPLAY=" + name : "wayland-0 (WAYLAND_DISPLAY is not set)";
+      given != nullptr ? "WAYLAND_DISPLAY=" + name : "wayland-0 (WAYLAND_DISPLAY is not set)";
   std::string path = name;
   if (name.front() != '/') {
-    const char* runtimeDir = Variable("XDG_RUNTIME_DIR");
+    const char* runtimeDir = NonEmptyVariable("XDG_RUNTIME_DIR");
     if (runtimeDir == nullptr || runtimeDir[0] != '/') {
       whyNot = "no Wayland compositor at " + at + ": XDG_RUNTIME_DIR is not set";
       return false;

@@ -15,14 +15,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 boot_timeout=${ZIBK_QEMU_TIMEOUT:-400}
 name=uinput-keyboard-in-wayland-session
 
-skip() {
-  echo "SKIPPED: $name: $*"
-  exit 77
-}
-fail() {
-  echo "FAILED: $name: $*"
-  exit 1
-}
 # shellcheck source=../guest-lib.sh
 source "$here/../guest-lib.sh"
 

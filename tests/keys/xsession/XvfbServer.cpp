@@ -22,6 +22,12 @@ std::string FindProgram(const std::string& name) {
   return {};
 }
 
+bool SetLayouts(const std::string& setxkbmap, const std::string& display,
+                const std::string& layouts, std::string& command) {
+  command = setxkbmap + " -display " + display + " -layout " + layouts;
+  return std::system(command.c_str()) == 0;
+}
+
 std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& error, Reset reset) {
   const std::string xvfb = FindProgram("Xvfb");
   if (xvfb.empty()) {

@@ -37,4 +37,14 @@ class XvfbServer {
 // The full path of a program on $PATH, empty when there is none.
 std::string FindProgram(const std::string& name);
 
+// Why a test that switches layouts cannot run.
+inline constexpr const char* kNoSetxkbmap =
+    "setxkbmap is not installed (Debian package x11-xkb-utils)";
+
+// Loads a keymap of these layouts ("de", "us,de") into the X server at `display`, as a user's
+// layout switch does, with `setxkbmap` (the program's path). `command` gets what was run, for
+// messages; true when it succeeded.
+bool SetLayouts(const std::string& setxkbmap, const std::string& display,
+                const std::string& layouts, std::string& command);
+
 }  // namespace zib_testing
